@@ -1,0 +1,121 @@
+// The base of every series: its points (x, y, colour, label), axes, chart attachment and hooks.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "chart/chart_axis.h"
+#include "chart/chart_value_list.h"
+#include "chart/colors.h"
+#include "chart/point_attribute_list.h"
+
+namespace ninetrace {
+
+class TCustomAxisPanel;
+
+enum THorizAxis { aTopAxis = 0, aBottomAxis = 1, aBothHorizAxis = 2, aCustomHorizAxis = 3 };
+enum TVertAxis { aLeftAxis = 0, aRightAxis = 1, aBothVertAxis = 2, aCustomVertAxis = 3 };
+
+// Point labels; only their visibility matters to this program.
+struct TSeriesMarks {
+  bool Visible = false;
+};
+
+class TChartSeries {
+ public:
+  TChartSeries();
+  virtual ~TChartSeries();
+  TChartSeries(const TChartSeries&) = delete;
+  TChartSeries& operator=(const TChartSeries&) = delete;
+
+  // Points.
+  std::int32_t AddPoint(double x, double y, std::string_view label = {}, TColor color = clDefault);
+  void Clear();
+  std::int32_t PointCount() const { return XValues.Count(); }
+  double XAt(std::int32_t i) const { return XValues.ValueAt(i); }
+  double YAt(std::int32_t i) const { return YValues.ValueAt(i); }
+  TColor PointColor(std::int32_t i) const;
+  bool IsGap(std::int32_t i) const { return PointColor(i) == clNone; }
+  std::string PointLabel(std::int32_t i) const;
+  const TPointColorList& PointColors() const { return pointColors_; }
+  const TPointLabelList& PointLabels() const { return pointLabels_; }
+
+  std::int32_t XPixel(std::int32_t i) const { return plotHorizAxis_->ValueToPixel(XAt(i)); }
+  std::int32_t YPixel(std::int32_t i) const { return plotVertAxis_->ValueToPixel(YAt(i)); }
+
+  double MinXValue() { return XValues.LowestValue(); }
+  double MaxXValue() { return XValues.HighestValue(); }
+  double MinYValue() { return YValues.LowestValue(); }
+  double MaxYValue() { return YValues.HighestValue(); }
+
+  // Drawn range: FirstDrawIndex..LastDrawIndex, -1 for none.
+  void ComputeDrawRange();
+  std::int32_t FirstDrawIndex = -1;
+  std::int32_t LastDrawIndex = -1;
+  bool LimitDrawRange = true;
+  bool ExtendPastEdge = false;
+
+  // Asks the chart for a repaint; never draws.
+  void RequestRepaint();
+
+  // Properties that repaint only when they change.
+  const std::string& Title() const { return title_; }
+  void SetTitle(const std::string& value);
+  TColor SeriesColor() const { return seriesColor_; }
+  void SetSeriesColor(TColor value);
+  bool Active() const { return active_; }
+  void SetActive(bool value);
+  bool ColorEachPoint() const { return colorEachPoint_; }
+  void SetColorEachPoint(bool value);
+  bool ShowInLegend() const { return showInLegend_; }
+  void SetShowInLegend(bool value);
+
+  // Axes.
+  THorizAxis HorizAxis() const { return horizAxis_; }
+  void SetHorizAxis(THorizAxis value);
+  TVertAxis VertAxis() const { return vertAxis_; }
+  void SetVertAxis(TVertAxis value);
+  void SetCustomHorizAxis(TChartAxis* axis);
+  void SetCustomVertAxis(TChartAxis* axis);
+  TChartAxis* PlotHorizAxis() const { return plotHorizAxis_; }
+  TChartAxis* PlotVertAxis() const { return plotVertAxis_; }
+  bool AssociatedWith(const TChartAxis* axis) const;
+
+  // Attachment to a chart (nullptr detaches).
+  TCustomAxisPanel* ParentChart() const { return parentChart_; }
+  void SetParentChart(TCustomAxisPanel* chart);
+
+  std::string Name;
+  std::string ValueFormat = "#,##0.###";
+  std::string PercentFormat = "##0.## %";
+  TSeriesMarks Marks;
+
+  TChartValueList XValues;
+  TChartValueList YValues;
+
+  std::function<bool(TChartSeries* sender)> OnBeforeAdd;
+  std::function<void(TChartSeries* sender, std::int32_t valueIndex)> OnAfterAdd;
+  std::function<void(TChartSeries* sender)> OnClearValues;
+
+ private:
+  void ResolveAxes();
+
+  std::string title_;
+  TColor seriesColor_ = clDefault;
+  bool active_ = true;
+  bool colorEachPoint_ = false;
+  bool showInLegend_ = true;
+  THorizAxis horizAxis_ = aBottomAxis;
+  TVertAxis vertAxis_ = aLeftAxis;
+  TChartAxis* customHorizAxis_ = nullptr;
+  TChartAxis* customVertAxis_ = nullptr;
+  TChartAxis* plotHorizAxis_ = nullptr;
+  TChartAxis* plotVertAxis_ = nullptr;
+  TCustomAxisPanel* parentChart_ = nullptr;
+  TPointColorList pointColors_;
+  TPointLabelList pointLabels_;
+};
+
+}  // namespace ninetrace

@@ -10,6 +10,9 @@ TTraceSet::TTraceSet(TCustomAxisPanel& chart) {
     s->SetSeriesColor(Traces[t].Color);
     // D3 and D4 belong to the bottom axis only; the rest also to the top axis.
     s->SetHorizAxis(t < 7 ? aBothHorizAxis : aBottomAxis);
+    // D1 and D2 start hidden; the window's check boxes show them.
+    s->LinePen.SetVisible(t != 5 && t != 6);
+    s->Dark3D = t >= 7;
     s->SetParentChart(&chart);
     series_[t] = std::move(s);
   }

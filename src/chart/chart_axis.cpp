@@ -1,12 +1,19 @@
 #include "chart/chart_axis.h"
 
+#include <cmath>
 #include <utility>
 
 #include "chart/axis_panel.h"
+#include "chart/chart_errors.h"
 
 namespace ninetrace {
 
-TChartAxis::TChartAxis(TCustomAxisPanel* chart, TAxisKind kind) : visible_(kind != TAxisKind::Depth), chart_(chart), kind_(kind) {}
+TChartAxis::TChartAxis(TCustomAxisPanel* chart, TAxisKind kind) : visible_(kind != TAxisKind::Depth), chart_(chart), kind_(kind) {
+  for (TChartPen* pen : {static_cast<TChartPen*>(&Axis), static_cast<TChartPen*>(&Grid), static_cast<TChartPen*>(&MinorGrid),
+                         static_cast<TChartPen*>(&Ticks), static_cast<TChartPen*>(&TicksInner), static_cast<TChartPen*>(&MinorTicks)})
+    pen->SetOnChange([this] { RequestRepaint(); });
+  ticks_.reserve(MaxTicks);
+}
 
 void TChartAxis::RequestRepaint() {
   if (chart_) chart_->Invalidate();
@@ -14,6 +21,44 @@ void TChartAxis::RequestRepaint() {
 
 void TChartAxis::SetInverted(bool value) { Change(inverted_, value); }
 void TChartAxis::SetVisible(bool value) { Change(visible_, value); }
+
+void TChartAxis::SetMinimum(double value) {
+  if (!Loading && value > maximum_) throw AxisException("Axis Minimum Value must be <= Maximum");
+  Change(minimum_, value);
+}
+
+void TChartAxis::SetMaximum(double value) {
+  if (!Loading && value < minimum_) throw AxisException("Axis Maximum Value must be >= Minimum");
+  Change(maximum_, value);
+}
+
+void TChartAxis::SetIncrement(double value) {
+  if (!(value >= 0)) throw AxisException("Axis increment must be >= 0");
+  Change(increment_, value);
+}
+
+void TChartAxis::SetLabelsSeparation(std::int32_t value) {
+  if (value < 0) throw AxisException("Labels Separation % must be greater than 0");
+  Change(labelsSeparation_, value);
+}
+
+void TChartAxis::SetAutomatic(bool value) {
+  Change(automatic_, value);
+  if (!Loading) {
+    Change(automaticMinimum_, value);
+    Change(automaticMaximum_, value);
+  }
+}
+
+void TChartAxis::SetAutomaticMinimum(bool value) {
+  Change(automaticMinimum_, value);
+  if (!value || automaticMaximum_) Change(automatic_, value);
+}
+
+void TChartAxis::SetAutomaticMaximum(bool value) {
+  Change(automaticMaximum_, value);
+  if (!value || automaticMinimum_) Change(automatic_, value);
+}
 
 void TChartAxis::SetRange(double minimum, double maximum) {
   automatic_ = automaticMinimum_ = automaticMaximum_ = false;

@@ -1,15 +1,28 @@
 // An axis of the chart: its range settings and the value <-> pixel mappings every position goes through.
 #pragma once
 
+#include <QString>
+
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "chart/chart_math.h"
+#include "chart/chart_pen.h"
 #include "platform/geometry.h"
 
 namespace ninetrace {
 
 class TCustomAxisPanel;
+class TChartCanvas;
+
+enum TAxisLabelStyle { talAuto = 0, talNone = 1, talValue = 2, talMark = 3, talText = 4 };
+
+struct TChartFont {
+  QString Name = "Arial";
+  int Size = 8;
+  TColor Color = clBlack;
+};
 
 enum class TAxisKind { Bottom, Top, Left, Right, Depth };
 
@@ -40,6 +53,73 @@ class TChartAxis {
   // Unchecked range change used by zoom and undo: clears the automatic flags, orders the ends,
   // and keeps the range at least 1e-10 wide.
   void SetRange(double minimum, double maximum);
+
+  // Checked range and step settings (AxisException with the engine's texts).
+  void SetMinimum(double value);
+  void SetMaximum(double value);
+  double Increment() const { return increment_; }
+  void SetIncrement(double value);
+  void SetAutomatic(bool value);
+  void SetAutomaticMinimum(bool value);
+  void SetAutomaticMaximum(bool value);
+  // While the form settings are applied the minimum/maximum cross checks are off.
+  bool Loading = false;
+
+  // Pens: the axis line, grid, ticks.
+  TChartAxisPen Axis;
+  TDottedGrayPen Grid;
+  TChartHiddenPen MinorGrid;
+  TDarkGrayPen Ticks;
+  TDarkGrayPen TicksInner;
+  TDarkGrayPen MinorTicks;
+
+  // Tick and label settings.
+  std::int32_t TickLength() const { return tickLength_; }
+  void SetTickLength(std::int32_t v) { Change(tickLength_, v); }
+  std::int32_t TickInnerLength() const { return tickInnerLength_; }
+  void SetTickInnerLength(std::int32_t v) { Change(tickInnerLength_, v); }
+  std::int32_t MinorTickLength() const { return minorTickLength_; }
+  void SetMinorTickLength(std::int32_t v) { Change(minorTickLength_, v); }
+  std::int32_t MinorTickCount() const { return minorTickCount_; }
+  void SetMinorTickCount(std::int32_t v) { Change(minorTickCount_, v); }
+  bool TickOnLabelsOnly() const { return tickOnLabelsOnly_; }
+  void SetTickOnLabelsOnly(bool v) { Change(tickOnLabelsOnly_, v); }
+  bool Labels() const { return labels_; }
+  void SetLabels(bool v) { Change(labels_, v); }
+  bool LabelsOnAxis() const { return labelsOnAxis_; }
+  void SetLabelsOnAxis(bool v) { Change(labelsOnAxis_, v); }
+  std::int32_t LabelsSize() const { return labelsSize_; }
+  void SetLabelsSize(std::int32_t v) { Change(labelsSize_, v); }
+  std::int32_t LabelsSeparation() const { return labelsSeparation_; }
+  void SetLabelsSeparation(std::int32_t v);
+  TAxisLabelStyle LabelStyle() const { return labelStyle_; }
+  void SetLabelStyle(TAxisLabelStyle v) { Change(labelStyle_, v); }
+  bool RoundFirstLabel() const { return roundFirstLabel_; }
+  void SetRoundFirstLabel(bool v) { Change(roundFirstLabel_, v); }
+  bool GridCentered() const { return gridCentered_; }
+  void SetGridCentered(bool v) { Change(gridCentered_, v); }
+  double PositionPercent() const { return positionPercent_; }
+  void SetPositionPercent(double v) { Change(positionPercent_, v); }
+  const QString& TitleCaption() const { return titleCaption_; }
+  void SetTitleCaption(const QString& v) { Change(titleCaption_, v); }
+  std::int32_t TitleSize() const { return titleSize_; }
+  void SetTitleSize(std::int32_t v) { Change(titleSize_, v); }
+  TChartFont LabelsFont;
+  TChartFont TitleFont;
+
+  // Layout and drawing (one drawing pass).
+  void ReserveAxisSpace(TChartCanvas& canvas, TRect& rect);
+  double LabelStep(TChartCanvas& canvas) const;
+  void DrawAxis(TChartCanvas& canvas);
+  QString LabelText(double value) const;
+  TAxisLabelStyle EffectiveLabelStyle() const;
+  // Tick positions of the last DrawAxis, largest value first.
+  const std::vector<std::int32_t>& TickList() const { return ticks_; }
+  static constexpr std::size_t MaxTicks = 2000;
+
+  std::int32_t AxisLinePos = 0;
+  std::int32_t LabelsPos = 0;
+  std::int32_t TitlePos = 0;
 
   // Working fields, recomputed by every drawing pass.
   double ScaleMin = 0, ScaleMax = 0, ScaleRange = 0;
@@ -75,6 +155,19 @@ class TChartAxis {
   double StartPosition = 0;
   double EndPosition = 100;
 
+ private:
+  std::int32_t LabelSize(TChartCanvas& canvas) const;
+  std::int32_t Take(TRect& rect, std::int32_t size) const;
+  void UpdateDateTimeFlag();
+  std::int32_t TickRoom() const;
+  std::int32_t MoveByPosition(std::int32_t pos, const TRect& r) const;
+  void EmitValueLabels(TChartCanvas& canvas, double step);
+  void DrawLabel(TChartCanvas& canvas, std::int32_t p, const QString& text) const;
+  void DrawTick(TChartCanvas& canvas, std::int32_t p, std::int32_t length, bool inner) const;
+  void DrawGridLine(TChartCanvas& canvas, std::int32_t p) const;
+  void MinorPositions(std::vector<std::int32_t>& out) const;
+  std::vector<std::int32_t> minor_;
+
  protected:
   // Stores a changed value and asks the chart to repaint.
   template <typename T>
@@ -84,6 +177,24 @@ class TChartAxis {
     RequestRepaint();
   }
   void RequestRepaint();
+
+  std::int32_t tickLength_ = 4;
+  std::int32_t tickInnerLength_ = 0;
+  std::int32_t minorTickLength_ = 2;
+  std::int32_t minorTickCount_ = 3;
+  bool tickOnLabelsOnly_ = true;
+  bool labels_ = true;
+  bool labelsOnAxis_ = true;
+  std::int32_t labelsSize_ = 0;
+  std::int32_t labelsSeparation_ = 10;
+  TAxisLabelStyle labelStyle_ = talAuto;
+  bool roundFirstLabel_ = true;
+  bool gridCentered_ = false;
+  double positionPercent_ = 0;
+  QString titleCaption_;
+  std::int32_t titleSize_ = 0;
+  double increment_ = 0;
+  std::vector<std::int32_t> ticks_;
 
   bool automatic_ = true;
   bool automaticMinimum_ = true;
@@ -96,6 +207,7 @@ class TChartAxis {
  private:
   TCustomAxisPanel* chart_;
   TAxisKind kind_;
+  bool dateTime_ = false;
 };
 
 }  // namespace ninetrace

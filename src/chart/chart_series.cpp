@@ -1,6 +1,7 @@
 #include "chart/chart_series.h"
 
 #include "chart/axis_panel.h"
+#include "chart/chart_canvas.h"
 
 namespace ninetrace {
 
@@ -183,6 +184,22 @@ void TChartSeries::ComputeDrawRange() {
   }
   if (!ExtendPastEdge && XAt(lastDrawn) > hi) --lastDrawn;
   LastDrawIndex = lastDrawn;
+}
+
+void TChartSeries::DrawSeriesPass(TChartCanvas& canvas, bool clipPoints) {
+  ComputeDrawRange();
+  if (FirstDrawIndex == -1) return;
+  if (BeforeDrawValues) BeforeDrawValues(this);
+  if (clipPoints) canvas.ClipToPlotArea(parentChart_->ChartRect);
+  canvas_ = &canvas;
+  DrawValueRange();
+  canvas_ = nullptr;
+  if (clipPoints) canvas.RemoveClip();
+  if (AfterDrawValues) AfterDrawValues(this);
+}
+
+void TChartSeries::DrawValueRange() {
+  for (std::int32_t i = FirstDrawIndex; i <= LastDrawIndex; ++i) DrawLineValue(i);
 }
 
 }  // namespace ninetrace

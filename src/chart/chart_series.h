@@ -10,10 +10,12 @@
 #include "chart/chart_value_list.h"
 #include "chart/colors.h"
 #include "chart/point_attribute_list.h"
+#include "platform/chart_host.h"
 
 namespace ninetrace {
 
 class TCustomAxisPanel;
+class TChartCanvas;
 
 enum THorizAxis { aTopAxis = 0, aBottomAxis = 1, aBothHorizAxis = 2, aCustomHorizAxis = 3 };
 enum TVertAxis { aLeftAxis = 0, aRightAxis = 1, aBothVertAxis = 2, aCustomVertAxis = 3 };
@@ -57,6 +59,22 @@ class TChartSeries {
   bool LimitDrawRange = true;
   bool ExtendPastEdge = false;
 
+  // One series' part of the chart's drawing pass: drawn range, hooks, clip, values.
+  void DrawSeriesPass(TChartCanvas& canvas, bool clipPoints);
+  // Extra room asked of automatic axes (left, right / top, bottom); none by default.
+  virtual void HorizontalMargins(std::int32_t& left, std::int32_t& right) const { left = right = 0; }
+  virtual void VerticalMargins(std::int32_t& top, std::int32_t& bottom) const { top = bottom = 0; }
+  // Index of the point whose line or pixel lies under (x, y) as last drawn, or -1.
+  virtual std::int32_t ClickedPoint(std::int32_t, std::int32_t) const { return -1; }
+  using TSeriesClick = std::function<void(TChartSeries* sender, std::int32_t valueIndex, TMouseButton, TShiftState,
+                                          std::int32_t x, std::int32_t y)>;
+  TSeriesClick OnClick;
+  TSeriesClick OnDblClick;
+  TCursor Cursor = crDefault;
+
+  std::function<void(TChartSeries* sender)> BeforeDrawValues;
+  std::function<void(TChartSeries* sender)> AfterDrawValues;
+
   // Asks the chart for a repaint; never draws.
   void RequestRepaint();
 
@@ -98,6 +116,12 @@ class TChartSeries {
   std::function<bool(TChartSeries* sender)> OnBeforeAdd;
   std::function<void(TChartSeries* sender, std::int32_t valueIndex)> OnAfterAdd;
   std::function<void(TChartSeries* sender)> OnClearValues;
+
+ protected:
+  // Draws points FirstDrawIndex..LastDrawIndex; the base series draws nothing per value.
+  virtual void DrawValueRange();
+  virtual void DrawLineValue(std::int32_t) {}
+  TChartCanvas* canvas_ = nullptr;  // set while the series draws
 
  private:
   void ResolveAxes();

@@ -1,19 +1,56 @@
-// The line series every trace is drawn with.
+// The line series every trace is drawn with: point-to-point segments with the series' line pen.
 #pragma once
 
+#include <cstdint>
+
+#include "chart/chart_pen.h"
 #include "chart/chart_series.h"
 
 namespace ninetrace {
 
-// A series drawn point to point; the line may run to the first point past the right edge.
+// Per-point marker; never shown by this program's traces.
+struct TSeriesPointer {
+  bool Visible = true;
+  bool InflateMargins = true;
+  std::int32_t HorizSize = 4;
+  std::int32_t VertSize = 4;
+};
+
 class TCustomSeries : public TChartSeries {
  public:
-  TCustomSeries() { ExtendPastEdge = true; }
+  TCustomSeries();
+
+  TChartPen LinePen;  // width, style and visibility of every segment; its colour is not used
+  TSeriesPointer Pointer;
+  bool Stairs = false;
+  bool InvertedStairs = false;
+  bool Dark3D = true;
+  bool LineHitTest = true;
+
+  // Where the previous point landed: the start of the next segment. Kept across passes.
+  std::int32_t PrevX = 0, PrevY = 0;
+  TColor PrevColor = 0;
+
+  std::int32_t ClickedPoint(std::int32_t x, std::int32_t y) const override;
+
+  // Pixel row where the line from point j to point j + 1 crosses the value xv.
+  std::int32_t EdgeYPosition(std::int32_t j, double xv) const;
+
+ protected:
+  void DrawLineValue(std::int32_t i) override;
+
+ private:
+  void DrawSegment(std::int32_t x, std::int32_t y, TColor color);
+  void PrepareLinePen(TColor color);
 };
+
+// Whether the click t lies on the segment p..q: within one pixel of the line and not beyond
+// either end. Strict comparisons throughout; a zero-length segment never hits.
+bool PointOnSegment(TPoint p, TPoint q, TPoint t);
 
 class TLineSeries : public TCustomSeries {
  public:
-  TLineSeries() = default;
+  TLineSeries() { Pointer.Visible = false; }
 };
 
 }  // namespace ninetrace

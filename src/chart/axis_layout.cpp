@@ -1,0 +1,144 @@
+// How an axis takes its room from the chart rectangle, its label step and its label texts.
+#include <cmath>
+#include <cstdio>
+
+#include "chart/axis_panel.h"
+#include "chart/chart_axis.h"
+#include "chart/chart_canvas.h"
+#include "chart/chart_series.h"
+
+namespace ninetrace {
+
+namespace {
+
+// 1, 2, 5, 10, 20, 50, ...: the next step up from x.
+double NextNiceStep(double x) {
+  if (!(x > 0) || !std::isfinite(x)) return 1;
+  if (x >= 10) return NextNiceStep(x * 0.1) * 10;
+  if (x < 1) return NextNiceStep(x * 10) * 0.1;
+  if (x < 2) return 2;
+  if (x < 5) return 5;
+  return 10;
+}
+
+}  // namespace
+
+double AxisNextNiceStep(double x) { return NextNiceStep(x); }
+
+// "#,##0.###": grouped integer part, up to three decimals without trailing zeros.
+QString FormatAxisValue(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  QString s = QString::fromLatin1(text);
+  while (s.endsWith('0')) s.chop(1);
+  if (s.endsWith('.')) s.chop(1);
+  if (s == "-0") s = "0";
+  const bool negative = s.startsWith('-');
+  if (negative) s.remove(0, 1);
+  const qsizetype point = s.indexOf('.');
+  for (qsizetype i = (point < 0 ? s.size() : point) - 3; i > 0; i -= 3) s.insert(i, ',');
+  return negative ? "-" + s : s;
+}
+
+QString TChartAxis::LabelText(double value) const { return FormatAxisValue(value); }
+
+void TChartAxis::UpdateDateTimeFlag() {
+  dateTime_ = false;
+  if (!chart_) return;
+  for (const TChartSeries* s : chart_->SeriesList()) {
+    if (s->Active() && s->AssociatedWith(this)) {
+      dateTime_ = Horizontal() ? s->XValues.DateTime() : s->YValues.DateTime();
+      return;
+    }
+  }
+}
+
+TAxisLabelStyle TChartAxis::EffectiveLabelStyle() const {
+  if (labelStyle_ != talAuto) return labelStyle_;
+  if (!chart_ || IsDepthAxis()) return talValue;
+  bool any = false;
+  for (const TChartSeries* s : chart_->SeriesList()) {
+    if (!s->Active() || !s->AssociatedWith(this)) continue;
+    any = true;
+    if (Horizontal() && s->PointCount() > 0 && !s->PointLabel(0).empty()) return talText;
+  }
+  return any ? talValue : talNone;
+}
+
+std::int32_t TChartAxis::Take(TRect& rect, std::int32_t size) const {
+  switch (kind_) {
+    case TAxisKind::Bottom: return rect.Bottom -= size;
+    case TAxisKind::Top: return rect.Top += size;
+    case TAxisKind::Left: return rect.Left += size;
+    default: return rect.Right -= size;
+  }
+}
+
+std::int32_t TChartAxis::TickRoom() const {
+  std::int32_t room = (Axis.Visible() ? Axis.Width() : 0) + (Ticks.Visible() ? tickLength_ : 0);
+  if (MinorTicks.Visible() && minorTickLength_ > room) room = minorTickLength_;
+  return room;
+}
+
+std::int32_t TChartAxis::LabelSize(TChartCanvas& canvas) const {
+  if (labelsSize_ != 0) return labelsSize_;
+  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  // Labels run across a horizontal axis at angle 0, so their height is what counts.
+  if (Horizontal()) return canvas.TextHeight("W");
+  const double step = LabelStep(canvas);
+  auto end = [&](double v) { return roundFirstLabel_ && step > 0 ? std::trunc(v / step) * step : v; };
+  const std::int32_t a = canvas.TextWidth(LabelText(end(ScaleMax)));
+  const std::int32_t b = canvas.TextWidth(LabelText(end(ScaleMin)));
+  return (a > b ? a : b) + canvas.TextWidth(" ");
+}
+
+void TChartAxis::ReserveAxisSpace(TChartCanvas& canvas, TRect& rect) {
+  UpdateDateTimeFlag();
+  if (IsDepthAxis()) {
+    TitlePos = rect.Right;
+  } else if (!titleCaption_.isEmpty()) {
+    canvas.SetFont(TitleFont.Name, TitleFont.Size, TitleFont.Color);
+    TitlePos = Take(rect, titleSize_ != 0 ? titleSize_ : canvas.TextHeight("W"));
+  }
+  if (labels_) LabelsPos = Take(rect, LabelSize(canvas));
+  const std::int32_t room = TickRoom();
+  if (room > 0) Take(rect, room);
+  TitlePos = MoveByPosition(TitlePos, rect);
+  LabelsPos = MoveByPosition(LabelsPos, rect);
+}
+
+std::int32_t TChartAxis::MoveByPosition(std::int32_t pos, const TRect& r) const {
+  if (positionPercent_ == 0) return pos;
+  const long double across = Horizontal() ? r.Height() : r.Width();
+  const auto d = static_cast<std::int32_t>(RoundEven(positionPercent_ * 0.01L * across));
+  return (kind_ == TAxisKind::Bottom || kind_ == TAxisKind::Right) ? pos - d : pos + d;
+}
+
+double TChartAxis::LabelStep(TChartCanvas& canvas) const {
+  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  const QString hi = LabelText(ScaleMax), lo = LabelText(ScaleMin);
+  std::int32_t m = Horizontal() ? std::max(canvas.TextWidth(hi), canvas.TextWidth(lo))
+                                : std::max(canvas.TextHeight(hi), canvas.TextHeight(lo));
+  std::int64_t count = 1;
+  if (m > 0) {
+    const std::int64_t room = labelsSeparation_ == 0 ? m : m + RoundEven(labelsSeparation_ * 0.01L * m);
+    count = RoundEven(PixelSize * 1.0L / room);
+  }
+  if (count < 1) return 1e-12;
+  double s = increment_ > 0 ? increment_ : (std::fabs(ScaleRange) >= 1 ? 1 : 1e-12);
+  if (labelsSeparation_ > 0) {
+    std::int64_t n = count + 1;
+    do {
+      const double q = ScaleRange / s;
+      if (std::fabs(q) < 2147483647.0) {
+        n = RoundEven(q);
+        if (n > count) s = NextNiceStep(s);
+      } else {
+        s = NextNiceStep(s);
+      }
+    } while (n > count);
+  }
+  return s > 1e-12 ? s : 1e-12;
+}
+
+}  // namespace ninetrace

@@ -1,0 +1,234 @@
+#include "chart/chart.h"
+
+#include "chart/chart_errors.h"
+#include "chart/chart_math.h"
+#include "chart/chart_series.h"
+#include "platform/raster_surface.h"
+
+namespace ninetrace {
+
+TChart::TChart()
+    : BackWall([this] { Invalidate(); }), LeftWall([this] { Invalidate(); }), BottomWall([this] { Invalidate(); }) {
+  BackWall.Brush.Style = bsClear;
+  LeftWall.Color = 0x80FFFF;
+  BottomWall.Color = 0xFFFFFF;
+  canvas_.SetWindowImage(&WindowImage());
+}
+
+TChart::~TChart() { canvas_.SetWindowImage(nullptr); }
+
+void TChart::SetHost(TChartHost* host) {
+  host_ = host;
+  HostResized();
+}
+
+void TChart::SetSize(std::int32_t width, std::int32_t height) {
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  if (!host_) canvas_.SetWindowImage(&WindowImage());
+  Invalidate();
+}
+
+void TChart::HostResized() {
+  if (host_) {
+    width_ = host_->WindowImage().Width();
+    height_ = host_->WindowImage().Height();
+  }
+  canvas_.SetWindowImage(&WindowImage());
+  Invalidate();
+}
+
+TRasterImage& TChart::WindowImage() {
+  if (host_) return host_->WindowImage();
+  if (ownWindow_.Width() != width_ || ownWindow_.Height() != height_) ownWindow_ = TRasterImage(width_, height_);
+  return ownWindow_;
+}
+
+void TChart::SetChart3DPercent(std::int32_t value) {
+  if (value < 1 || value > 100) throw ChartException(FormatMessage("3D effect percent must be between %d and %d", 1, 100));
+  if (value == chart3DPercent_) return;
+  chart3DPercent_ = value;
+  Invalidate();
+}
+
+// ---- Repaint path -------------------------------------------------------------------------
+
+void TChart::Invalidate() {
+  if (!AutoRepaint) return;
+  TCustomAxisPanel::Invalidate();
+  canvas_.MarkDirty();
+  // Thousands of requests between two paints ask the window only once.
+  if (host_ && !paintRequested_) {
+    paintRequested_ = true;
+    host_->InvalidateWindow();
+  }
+}
+
+void TChart::Refresh() {
+  Invalidate();
+  if (host_)
+    host_->UpdateNow();
+  else
+    Paint();
+}
+
+void TChart::Paint() {
+  paintRequested_ = false;
+  TRasterImage& window = WindowImage();
+  if (canvas_.RedrawFromImage(&window)) return;
+  Draw(&window, {0, 0, window.Width(), window.Height()});
+}
+
+void TChart::Draw(TRasterImage* target, const TRect& rect) {
+  const TRect bounds = canvas_.BeginPaint(rect);
+  RenderChart(bounds);
+  canvas_.EndPaint(target, {rect.Left, rect.Top});
+  ++framesDrawn_;
+}
+
+TPoint TChart::GetCursorPos() const {
+  if (CursorSource) return CursorSource();
+  return host_ ? host_->CursorPos() : TPoint{};
+}
+
+// ---- Drawing pass -------------------------------------------------------------------------
+
+void TChart::NormalizeChartRect(const TRect& bounds) {
+  TRect& r = ChartRect;
+  if (r.Left < bounds.Left) r.Left = bounds.Left;
+  if (r.Top < bounds.Top) r.Top = bounds.Top;
+  if (r.Left > r.Right)
+    r.Right = r.Left + 1;
+  else if (r.Left == r.Right)
+    r.Right = r.Left + width_;
+  if (r.Top > r.Bottom)
+    r.Bottom = r.Top + 1;
+  else if (r.Top == r.Bottom)
+    r.Bottom = r.Top + height_;
+}
+
+bool TChart::IsAxisShown(const TChartAxis& axis) const {
+  if (!AxisVisible || !axis.Visible()) return false;
+  if (axis.IsDepthAxis()) return View3D;
+  bool anyActive = false;
+  for (const TChartSeries* s : SeriesList()) {
+    if (!s->Active()) continue;
+    anyActive = true;
+    if (s->AssociatedWith(&axis)) return true;
+  }
+  return !anyActive;
+}
+
+std::int32_t TChart::WallDepth(const TChartAxis& axis) const {
+  if (!View3D || !View3DWalls) return 0;
+  if (&axis == &LeftAxis()) return LeftWall.Size;
+  if (&axis == &BottomAxis()) return BottomWall.Size;
+  return 0;
+}
+
+void TChart::DrawPanelFrame(const TRect& bounds) {
+  TRect r = bounds;
+  auto bevel = [&](TPanelBevel kind) {
+    if (kind == bvNone) return;
+    const bool lowered = kind == bvLowered;
+    canvas_.FramedBorder(r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, BevelWidth);
+    r = {r.Left + BevelWidth, r.Top + BevelWidth, r.Right - BevelWidth, r.Bottom - BevelWidth};
+  };
+  canvas_.SetBrushStyle(bsClear);
+  bevel(BevelOuter);
+  if (BorderWidth > 0) {
+    canvas_.FramedBorder(r, Color(), Color(), BorderWidth);
+    r = {r.Left + BorderWidth, r.Top + BorderWidth, r.Right - BorderWidth, r.Bottom - BorderWidth};
+  }
+  bevel(BevelInner);
+}
+
+void TChart::LayoutChart(const TRect& bounds) {
+  for (std::size_t i = 0; i < AxisCount; ++i) Axis(i).FixScale();
+  NormalizeChartRect(bounds);
+  TRect r = ChartRect;
+  for (std::size_t i = 0; i < AxisCount; ++i) {
+    if (!IsAxisShown(Axis(i))) continue;
+    TRect t = r;
+    Axis(i).ReserveAxisSpace(canvas_, t);
+    TRect both;
+    if (IntersectRect(t, r, both)) r = both;
+  }
+  ChartRect = r;
+  NormalizeChartRect(bounds);
+  for (std::size_t i = 0; i < AxisCount; ++i) Axis(i).UpdatePixelRange(ChartRect);
+  // Series ask no margins of the axes (no visible pointers, no stairs), so the fixed ranges
+  // stand as they are; an automatic-range axis would widen its pixel range here.
+}
+
+void TChart::DrawBackWall() {
+  canvas_.ApplyChartPen(BackWall.Pen);
+  if (BackWall.Color == clDefault && BackWall.Brush.Style == bsSolid)
+    canvas_.SetBrushStyle(bsClear);
+  else
+    canvas_.SetBrush(BackWall.Color, BackWall.Brush.Style);
+  const TRect& r = ChartRect;
+  canvas_.Rectangle(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
+}
+
+void TChart::RenderChart(const TRect& bounds) {
+  const std::int32_t w = bounds.Width(), h = bounds.Height(), b = BorderWidth;
+  ChartRect = {MulDiv(MarginLeft, w, 100) + b, MulDiv(MarginTop, h, 100) + b, w - b - MulDiv(MarginRight, w, 100),
+               h - b - MulDiv(MarginBottom, h, 100)};
+  NormalizeChartRect(bounds);
+
+  canvas_.SetBrush(Color(), bsSolid);
+  canvas_.FillRect(bounds);
+  canvas_.SetPen(clBlack);
+  DrawPanelFrame(bounds);
+  // Titles with text and a visible legend would take room here; this chart shows neither.
+  LayoutChart(bounds);
+  DrawBackWall();
+
+  if (AxisVisible) {
+    if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
+    for (std::size_t i = 0; i < AxisCount; ++i)
+      if (IsAxisShown(Axis(i))) Axis(i).DrawAxis(canvas_);
+  }
+  if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
+  for (TChartSeries* s : SeriesList())
+    if (s->Active()) s->DrawSeriesPass(canvas_, ClipPoints);
+  if (ZoomDrag.Active) InvertZoomFrame();
+  canvas_.ResetCanvas();
+  if (OnAfterDraw) OnAfterDraw(this);
+}
+
+void TChart::InvertZoomFrame() {
+  TColor pen = ColorToRGB(Color());
+  if (pen == 0xFFFFFF) pen = clBlack;
+  canvas_.SetPen(pen, 1, psSolid, pmNotXor);
+  canvas_.SetBrushStyle(bsClear);
+  canvas_.Rectangle(ZoomDrag.StartX, ZoomDrag.StartY, ZoomDrag.EndX, ZoomDrag.EndY);
+  // Outside a paint the outline went straight onto the window image: show it.
+  if (host_ && canvas_.Surface().Target() == &host_->WindowImage()) host_->ShowWindowImage();
+}
+
+// ---- Mouse --------------------------------------------------------------------------------
+
+void TChart::HostButtonDown(TMouseButton button, TShiftState shift, std::int32_t x, std::int32_t y, bool doubleClick) {
+  if (button == mbLeft) {
+    if (doubleClick) {
+      if (OnDblClick) OnDblClick(this);
+      shift |= ssDouble;
+    } else {
+      clickedMark_ = true;
+    }
+  }
+  MouseDown(button, shift, x, y);
+}
+
+void TChart::HostButtonUp(TMouseButton button, TShiftState shift, std::int32_t x, std::int32_t y) {
+  if (button == mbLeft && clickedMark_) {
+    clickedMark_ = false;
+    if (x >= 0 && x < width_ && y >= 0 && y < height_ && OnClick) OnClick(this);
+  }
+  MouseUp(button, shift, x, y);
+}
+
+}  // namespace ninetrace

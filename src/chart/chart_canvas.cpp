@@ -1,0 +1,95 @@
+#include "chart/chart_canvas.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ninetrace {
+
+void TChartCanvas::SetWindowImage(TRasterImage* image) {
+  window_ = image;
+  surface_.SetTarget(image);
+}
+
+void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
+  if (!pen.Visible()) {
+    surface_.SetPen(surface_.PenColor(), surface_.PenWidth(), psClear, surface_.PenMode());
+    return;
+  }
+  if (pen.SmallDots() && pen.Width() == 1) {
+    surface_.SetPen(ColorToRGB(pen.Color()), 1, psAlternate, pmCopy);
+    return;
+  }
+  surface_.SetPen(ColorToRGB(pen.Color()), pen.Width(), pen.Style(), pen.Mode());
+}
+
+void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count) {
+  r.Right -= 1;
+  r.Bottom -= 1;
+  for (std::int32_t i = 0; i < count; ++i) {
+    SetPen(topLeft);
+    MovePenTo(r.Left, r.Bottom);
+    LinePenTo(r.Left, r.Top);
+    LinePenTo(r.Right, r.Top);
+    SetPen(bottomRight);
+    LinePenTo(r.Right, r.Bottom);
+    LinePenTo(r.Left - 1, r.Bottom);
+    r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+  }
+}
+
+void TChartCanvas::ResetCanvas() {
+  surface_.SetPen(ColorToRGB(clBlack), 1, psSolid, pmCopy);
+  surface_.SetBrush(ColorToRGB(clWhite), bsSolid);
+  surface_.SetFontColor(ColorToRGB(clBlack));
+  surface_.SetBackgroundColor(ColorToRGB(clWhite));
+  surface_.SetBackgroundMode(bmTransparent);
+}
+
+void TChartCanvas::SetBufferedDisplay(bool value) {
+  if (value == buffered_) return;
+  buffered_ = value;
+  if (!value) {
+    offscreen_ = TRasterImage();
+    dirty_ = true;
+  }
+}
+
+TRect TChartCanvas::BeginPaint(const TRect& bounds) {
+  if (!buffered_) {
+    surface_.SetTarget(window_);
+    return bounds;
+  }
+  const std::int32_t w = bounds.Width(), h = bounds.Height();
+  if (!offscreen_.IsNull() && (offscreen_.Width() != w || offscreen_.Height() != h)) offscreen_ = TRasterImage();
+  if (offscreen_.IsNull()) offscreen_ = TRasterImage(w, h);
+  surface_.SetTarget(&offscreen_);
+  return {0, 0, w, h};
+}
+
+void TChartCanvas::EndPaint(TRasterImage* target, TPoint at) {
+  if (buffered_) {
+    if (target) CopyImage(offscreen_, *target, at);
+    dirty_ = false;
+  }
+  surface_.SetTarget(window_);
+}
+
+bool TChartCanvas::RedrawFromImage(TRasterImage* target) {
+  if (dirty_ || offscreen_.IsNull() || !target) return false;
+  CopyImage(offscreen_, *target, {0, 0});
+  return true;
+}
+
+void CopyImage(const TRasterImage& from, TRasterImage& to, TPoint at) {
+  const std::int32_t x0 = std::max(0, at.X), y0 = std::max(0, at.Y);
+  const std::int32_t x1 = std::min(to.Width(), at.X + from.Width());
+  const std::int32_t y1 = std::min(to.Height(), at.Y + from.Height());
+  if (x1 <= x0 || y1 <= y0) return;
+  const QImage& src = from.Image();
+  for (std::int32_t y = y0; y < y1; ++y) {
+    const auto* s = reinterpret_cast<const std::uint32_t*>(src.constScanLine(y - at.Y)) + (x0 - at.X);
+    std::memcpy(to.Row(y) + x0, s, sizeof(std::uint32_t) * static_cast<std::size_t>(x1 - x0));
+  }
+}
+
+}  // namespace ninetrace

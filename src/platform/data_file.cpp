@@ -1,0 +1,89 @@
+#include "platform/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace ninetrace {
+
+namespace {
+
+std::string Reason(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+}  // namespace
+
+void TDataFile::Fail(const char* action, int error) const {
+  const std::string reason = Reason(error);
+  throw TFileError(std::string(action) + " " + name_.string() + ": " + reason, reason);
+}
+
+bool TDataFile::CreateNew(const std::filesystem::path& name) {
+  Close();
+  name_ = name;
+  fd_.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644));
+  if (fd_.IsOpen()) return true;
+  if (errno == EEXIST) return false;
+  Fail("Cannot create", errno);
+}
+
+void TDataFile::OpenRead(const std::filesystem::path& name) {
+  Close();
+  name_ = name;
+  fd_.Reset(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd_.IsOpen()) Fail("Cannot open", errno);
+}
+
+std::int64_t TDataFile::Size() const {
+  struct stat info {};
+  if (::fstat(fd_.Get(), &info) != 0) Fail("Cannot read the size of", errno);
+  return info.st_size;
+}
+
+void TDataFile::SeekTo(std::int64_t offset) {
+  if (::lseek(fd_.Get(), static_cast<off_t>(offset), SEEK_SET) < 0) Fail("Cannot seek in", errno);
+}
+
+std::int64_t TDataFile::SeekEnd() {
+  const off_t end = ::lseek(fd_.Get(), 0, SEEK_END);
+  if (end < 0) Fail("Cannot seek in", errno);
+  return end;
+}
+
+std::int64_t TDataFile::Read(std::uint8_t* buffer, std::int64_t count) {
+  std::int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done));
+    if (n > 0) {
+      done += n;
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      Fail("Cannot read", errno);
+    }
+  }
+  return done;
+}
+
+void TDataFile::WriteAll(const std::uint8_t* buffer, std::int64_t count) {
+  std::int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done));
+    if (n > 0) {
+      done += n;
+    } else if (n == 0) {
+      // A write that moves nothing without an error would repeat forever; treat the disk as full.
+      Fail("Cannot write to", ENOSPC);
+    } else if (errno != EINTR) {
+      Fail("Cannot write to", errno);
+    }
+  }
+}
+
+void TDataFile::Truncate(std::int64_t size) {
+  if (::ftruncate(fd_.Get(), static_cast<off_t>(size)) != 0) Fail("Cannot shorten", errno);
+}
+
+}  // namespace ninetrace

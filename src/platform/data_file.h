@@ -1,0 +1,57 @@
+// A recording file on disk: created fresh, appended a page at a time, read back page by page.
+// Offsets are 64-bit so recordings of any length can be paged through.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "platform/file_descriptor.h"
+
+namespace ninetrace {
+
+class TFileError : public std::runtime_error {
+ public:
+  TFileError(const std::string& message, std::string reason) : std::runtime_error(message), reason_(std::move(reason)) {}
+  // Why the operation failed, without the file name, e.g. "No space left on device".
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+class TDataFile {
+ public:
+  TDataFile() = default;
+  TDataFile(TDataFile&&) noexcept = default;
+  TDataFile& operator=(TDataFile&&) noexcept = default;
+
+  // Creates `name` for reading and writing, never replacing a file already there. Returns false
+  // when the name is taken, so the caller can try another; throws TFileError on other failures.
+  [[nodiscard]] bool CreateNew(const std::filesystem::path& name);
+  // Opens an existing file read-only; throws TFileError "Cannot open <name>: <reason>".
+  void OpenRead(const std::filesystem::path& name);
+
+  std::int64_t Size() const;
+  void SeekTo(std::int64_t offset);
+  std::int64_t SeekEnd();  // returns the new offset, the file size
+  // Reads up to `count` bytes, fewer only at the end of the file.
+  std::int64_t Read(std::uint8_t* buffer, std::int64_t count);
+  // Writes all `count` bytes or throws TFileError naming the file and the reason.
+  void WriteAll(const std::uint8_t* buffer, std::int64_t count);
+  // Cuts the file back to `size` bytes, e.g. to drop a page that only partly reached the disk.
+  void Truncate(std::int64_t size);
+
+  void Close() { fd_.Reset(); }
+  bool IsOpen() const { return fd_.IsOpen(); }
+  const std::filesystem::path& Name() const { return name_; }
+
+ private:
+  [[noreturn]] void Fail(const char* action, int error) const;
+
+  TFileDescriptor fd_;
+  std::filesystem::path name_;
+};
+
+}  // namespace ninetrace

@@ -1,0 +1,556 @@
+// The chart draws millions of short segments per frame, so lines never go through QPainter:
+// they are walked with an integer error term straight on the image's scanlines. Only text
+// uses QPainter, with anti-aliasing off so every pixel is either the font colour or untouched.
+#include "platform/raster_surface.h"
+
+#include <QColor>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRect>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+namespace ninetrace {
+namespace {
+
+// 96 dots per inch, so an 8-point font is as many pixels high as on a common desktop screen.
+constexpr int kDotsPerMeter = 3780;
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+constexpr std::uint32_t kColourBits = 0x00FFFFFFu;
+
+// Bounds the round brush table; nothing in the program comes near it.
+constexpr std::int32_t kWidestPen = 1024;
+
+// Products of two coordinate spans overflow 64 bits for extreme coordinates. Only the setup
+// of lines that cross the clip needs them, never the pixel loop.
+__extension__ typedef __int128 TWide;
+
+std::int64_t ClampToSteps(TWide v, std::int64_t count) {
+  if (v < 0) return 0;
+  if (v > count) return count;
+  return static_cast<std::int64_t>(v);
+}
+
+// Division rounding up, for a positive divisor.
+TWide CeilDiv(TWide num, TWide den) {
+  TWide q = num / den;
+  if (num % den != 0 && num > 0) ++q;
+  return q;
+}
+
+// Right/bottom exclusive, wide enough for clips grown by a brush and for coordinates near the
+// ends of the 32-bit range.
+struct TBox {
+  std::int64_t Left, Top, Right, Bottom;
+};
+
+TBox ToBox(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+
+// Where and how to write: the image's first pixel, the row stride in pixels and the clip,
+// which is already inside the image.
+struct TCanvas {
+  std::uint32_t* Bits = nullptr;
+  std::ptrdiff_t Stride = 0;
+  TRect Clip{};
+
+  std::uint32_t* Row(std::int64_t y) const { return Bits + static_cast<std::ptrdiff_t>(y) * Stride; }
+};
+
+// The clip is intersected with the image every time, so an image resized after SetTarget can
+// never be written outside.
+// Each call into QImage costs a few nanoseconds per segment, so this asks for as little as it can.
+bool OpenCanvas(TRasterImage* target, const TRect& clip, TCanvas& canvas) {
+  if (target == nullptr) return false;
+  QImage& image = target->Image();
+  if (image.format() != QImage::Format_RGB32) return false;  // also false for a null image
+  const QSize size = image.size();
+  if (!IntersectRect(clip, TRect{0, 0, size.width(), size.height()}, canvas.Clip)) return false;
+  canvas.Bits = reinterpret_cast<std::uint32_t*>(image.bits());  // detaches a shared copy first
+  canvas.Stride = image.bytesPerLine() / static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+  return true;
+}
+
+void FillBox(const TCanvas& canvas, const TBox& box, std::uint32_t argb) {
+  const std::int64_t l = std::max<std::int64_t>(box.Left, canvas.Clip.Left);
+  const std::int64_t r = std::min<std::int64_t>(box.Right, canvas.Clip.Right);
+  const std::int64_t t = std::max<std::int64_t>(box.Top, canvas.Clip.Top);
+  const std::int64_t b = std::min<std::int64_t>(box.Bottom, canvas.Clip.Bottom);
+  if (l >= r || t >= b) return;
+  for (std::int64_t y = t; y < b; ++y) std::fill(canvas.Row(y) + l, canvas.Row(y) + r, argb);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The line rule. A line is walked along its major axis one pixel per step i; the minor
+// coordinate after i steps is floor((2*i*dMinor + dMajor) / (2*dMajor)), i.e. the ideal line
+// rounded with halves going away from the start.
+
+struct TLineWalk {
+  std::int64_t A0, B0;          // start on the major and the minor axis
+  std::int64_t DMajor, DMinor;  // DMajor >= DMinor >= 0
+  std::int64_t SA, SB;          // step directions: -1, 0 or +1
+  bool XMajor;
+};
+
+std::int64_t Sign(std::int64_t v) { return (v > 0) - (v < 0); }
+
+TLineWalk MakeWalk(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+  const std::int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
+  const std::int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
+  if (dx >= dy) return {x0, y0, dx, dy, Sign(x1 - x0), Sign(y1 - y0), true};
+  return {y0, x0, dy, dx, Sign(y1 - y0), Sign(x1 - x0), false};
+}
+
+struct TSteps {
+  std::int64_t First, Last;  // [First, Last)
+  bool Empty() const { return First >= Last; }
+};
+
+// Steps i in [0, count) whose pixel lies inside the box. The major coordinate moves one pixel per
+// step and the minor one never goes back, so each axis gives one contiguous range of steps.
+TSteps StepsInside(const TLineWalk& w, const TBox& box, std::int64_t count) {
+  const std::int64_t majLo = w.XMajor ? box.Left : box.Top, majHi = w.XMajor ? box.Right : box.Bottom;
+  const std::int64_t minLo = w.XMajor ? box.Top : box.Left, minHi = w.XMajor ? box.Bottom : box.Right;
+  TSteps s{0, count};
+
+  if (w.SA > 0) {
+    s.First = std::max(s.First, majLo - w.A0);
+    s.Last = std::min(s.Last, majHi - w.A0);
+  } else if (w.SA < 0) {
+    s.First = std::max(s.First, w.A0 - majHi + 1);
+    s.Last = std::min(s.Last, w.A0 - majLo + 1);
+  } else if (w.A0 < majLo || w.A0 >= majHi) {
+    return {0, 0};
+  }
+  if (s.Empty()) return s;
+
+  if (w.DMinor == 0) {
+    if (w.B0 < minLo || w.B0 >= minHi) return {0, 0};
+    return s;
+  }
+  // Range [kLo, kHi) the minor offset must stay in, then the steps where it does.
+  const std::int64_t kLo = w.SB > 0 ? minLo - w.B0 : w.B0 - minHi + 1;
+  const std::int64_t kHi = w.SB > 0 ? minHi - w.B0 : w.B0 - minLo + 1;
+  const TWide twoMaj = TWide{2} * w.DMajor, twoMin = TWide{2} * w.DMinor;
+  s.First = std::max(s.First, ClampToSteps(CeilDiv(twoMaj * kLo - w.DMajor, twoMin), count));
+  s.Last = std::min(s.Last, ClampToSteps(CeilDiv(twoMaj * kHi - w.DMajor, twoMin), count));
+  return s;
+}
+
+// Position and error term at step `first`; the error is (2*i*dMinor + dMajor) mod 2*dMajor
+// shifted down by 2*dMajor, so "err >= 0" after adding 2*dMinor means the minor offset grew.
+struct TWalkState {
+  std::int64_t X, Y, Err;
+};
+
+TWalkState WalkStart(const TLineWalk& w, std::int64_t first) {
+  std::int64_t minorOffset = 0, err = -w.DMajor;
+  if (first != 0 && w.DMinor != 0) {
+    const TWide num = TWide{2} * first * w.DMinor + w.DMajor, den = TWide{2} * w.DMajor;
+    minorOffset = static_cast<std::int64_t>(num / den);
+    err = static_cast<std::int64_t>(num % den - den);
+  }
+  const std::int64_t a = w.A0 + w.SA * first, b = w.B0 + w.SB * minorOffset;
+  return w.XMajor ? TWalkState{a, b, err} : TWalkState{b, a, err};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Per-pixel writers and pen patterns, as small value types so each combination compiles into
+// its own tight loop.
+
+struct TCopy {
+  std::uint32_t Argb;
+  void operator()(std::uint32_t& p) const { p = Argb; }
+};
+
+// NOT(colour XOR pixel) on the colour bits is an XOR with the inverted colour.
+struct TNotXor {
+  std::uint32_t Mask;
+  void operator()(std::uint32_t& p) const { p = (p ^ Mask) | kOpaque; }
+};
+
+template <class TWrite>
+struct TSolid {
+  TWrite On;
+  void operator()(std::uint32_t& p, std::int64_t) const { On(p); }
+};
+
+template <class TWrite>
+struct TAlternate {
+  TWrite On;
+  void operator()(std::uint32_t& p, std::int64_t k) const {
+    if ((k & 1) == 0) On(p);
+  }
+};
+
+template <class TWrite>
+struct TDotted {
+  TWrite On;
+  void operator()(std::uint32_t& p, std::int64_t k) const {
+    if (k % 6 < 3) On(p);
+  }
+};
+
+template <class TWrite>
+struct TDottedOpaque {
+  TWrite On, Off;
+  void operator()(std::uint32_t& p, std::int64_t k) const {
+    if (k % 6 < 3)
+      On(p);
+    else
+      Off(p);
+  }
+};
+
+struct TInk {
+  std::uint32_t PenRgb, BackRgb;
+  TPenStyle Style;
+  TPenMode Mode;
+  bool Opaque;
+};
+
+template <class TWrite, class TFn>
+void WithPattern(const TInk& ink, TWrite on, TWrite off, TFn&& fn) {
+  switch (ink.Style) {
+    case psSolid: fn(TSolid<TWrite>{on}); break;
+    case psAlternate: fn(TAlternate<TWrite>{on}); break;
+    case psDot:
+      if (ink.Opaque)
+        fn(TDottedOpaque<TWrite>{on, off});
+      else
+        fn(TDotted<TWrite>{on});
+      break;
+    case psClear: break;
+  }
+}
+
+template <class TFn>
+void WithPlotter(const TInk& ink, TFn&& fn) {
+  if (ink.Mode == pmNotXor)
+    WithPattern(ink, TNotXor{~ink.PenRgb & kColourBits}, TNotXor{~ink.BackRgb & kColourBits}, fn);
+  else
+    WithPattern(ink, TCopy{ink.PenRgb | kOpaque}, TCopy{ink.BackRgb | kOpaque}, fn);
+}
+
+// k counts pixels from the start of the pattern, offsets are into the image.
+template <class TPlot>
+void RunStraight(std::uint32_t* bits, std::ptrdiff_t off, std::ptrdiff_t step, std::int64_t k,
+                 std::int64_t end, const TPlot& plot) {
+  for (; k < end; ++k, off += step) plot(bits[off], k);
+}
+
+template <class TPlot>
+void RunSloped(std::uint32_t* bits, std::ptrdiff_t off, std::ptrdiff_t majorStep, std::ptrdiff_t minorStep,
+               std::int64_t err, std::int64_t inc, std::int64_t dec, std::int64_t k, std::int64_t end,
+               const TPlot& plot) {
+  for (; k < end; ++k) {
+    plot(bits[off], k);
+    off += majorStep;
+    err += inc;
+    if (err >= 0) {
+      err -= dec;
+      off += minorStep;
+    }
+  }
+}
+
+// Width-1 line without its end pixel; `phase` is the pattern position of the first pixel.
+void ThinLine(const TCanvas& canvas, const TInk& ink, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+              std::int64_t y1, std::int64_t phase) {
+  if (ink.Style == psClear) return;
+  const TLineWalk w = MakeWalk(x0, y0, x1, y1);
+  if (w.DMajor == 0) return;
+
+  const TRect& c = canvas.Clip;
+  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
+  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
+  if (xr < c.Left || xl >= c.Right || yb < c.Top || yt >= c.Bottom) return;
+  TSteps steps{0, w.DMajor};
+  if (xl < c.Left || xr >= c.Right || yt < c.Top || yb >= c.Bottom) {
+    steps = StepsInside(w, ToBox(c), w.DMajor);
+    if (steps.Empty()) return;
+  }
+
+  const TWalkState at = WalkStart(w, steps.First);
+  const std::ptrdiff_t off = static_cast<std::ptrdiff_t>(at.Y) * canvas.Stride + static_cast<std::ptrdiff_t>(at.X);
+  const std::ptrdiff_t majorStep = static_cast<std::ptrdiff_t>(w.XMajor ? w.SA : w.SA * canvas.Stride);
+  const std::ptrdiff_t minorStep = static_cast<std::ptrdiff_t>(w.XMajor ? w.SB * canvas.Stride : w.SB);
+
+  if (w.DMinor == 0 && w.XMajor && ink.Style == psSolid && ink.Mode == pmCopy) {
+    const std::int64_t n = steps.Last - steps.First;
+    std::uint32_t* p = canvas.Bits + off - (w.SA < 0 ? n - 1 : 0);
+    std::fill(p, p + n, ink.PenRgb | kOpaque);
+    return;
+  }
+  WithPlotter(ink, [&](const auto& plot) {
+    if (w.DMinor == 0)
+      RunStraight(canvas.Bits, off, majorStep, phase + steps.First, phase + steps.Last, plot);
+    else
+      RunSloped(canvas.Bits, off, majorStep, minorStep, at.Err, 2 * w.DMinor, 2 * w.DMajor,
+                phase + steps.First, phase + steps.Last, plot);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Wide lines: a round brush stamped on every pixel of the width-1 line, both ends included.
+
+// The brush covers, in row oy, the columns [Lo(oy), Hi(oy)]; rows and columns run over
+// [-(w/2), (w-1)/2] and a cell is inside when its centre, measured from the brush centre in
+// half pixels, lies within the circle of diameter w.
+class TRoundBrush {
+ public:
+  explicit TRoundBrush(std::int32_t width) : width_(std::min(width, kWidestPen)), half_(width_ / 2) {
+    const std::int64_t odd = width_ % 2, diameter2 = std::int64_t{width_} * width_;
+    for (std::int32_t row = 0; row < width_; ++row) {
+      const std::int64_t t = 2 * (row - half_) + 1 - odd;
+      std::int32_t inset = 0;
+      while (true) {
+        const std::int64_t s = 2 * (inset - half_) + 1 - odd;
+        if (s * s + t * t <= diameter2) break;
+        ++inset;
+      }
+      inset_[static_cast<std::size_t>(row)] = inset;
+    }
+  }
+  std::int32_t Top() const { return -half_; }
+  std::int32_t Bottom() const { return (width_ - 1) / 2; }
+  std::int32_t Lo(std::int64_t oy) const { return -half_ + Inset(oy); }
+  std::int32_t Hi(std::int64_t oy) const { return (width_ - 1) / 2 - Inset(oy); }
+
+ private:
+  std::int32_t Inset(std::int64_t oy) const { return inset_[static_cast<std::size_t>(oy + half_)]; }
+  std::int32_t width_, half_;
+  std::array<std::int32_t, kWidestPen> inset_;  // only the first width_ rows are used
+};
+
+void FillSpan(const TCanvas& canvas, std::int64_t y, std::int64_t xl, std::int64_t xr, std::uint32_t argb) {
+  if (y < canvas.Clip.Top || y >= canvas.Clip.Bottom) return;
+  xl = std::max<std::int64_t>(xl, canvas.Clip.Left);
+  xr = std::min<std::int64_t>(xr, canvas.Clip.Right);
+  if (xl < xr) std::fill(canvas.Row(y) + xl, canvas.Row(y) + xr, argb);
+}
+
+void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+              std::int64_t x1, std::int64_t y1) {
+  const TRoundBrush brush(width);
+  const TRect& c = canvas.Clip;
+
+  if (x0 == x1) {
+    // Union of the stamps: full-width rows between the ends, the brush's own rows beyond them.
+    const std::int64_t ya = std::min(y0, y1), yb = std::max(y0, y1);
+    const std::int64_t top = std::max<std::int64_t>(ya + brush.Top(), c.Top);
+    const std::int64_t bottom = std::min<std::int64_t>(yb + brush.Bottom() + 1, c.Bottom);
+    for (std::int64_t y = top; y < bottom; ++y) {
+      const std::int64_t oy = y < ya ? y - ya : (y > yb ? y - yb : 0);
+      FillSpan(canvas, y, x0 + brush.Lo(oy), x0 + brush.Hi(oy) + 1, argb);
+    }
+    return;
+  }
+  if (y0 == y1) {
+    const std::int64_t xa = std::min(x0, x1), xb = std::max(x0, x1);
+    for (std::int32_t oy = brush.Top(); oy <= brush.Bottom(); ++oy)
+      FillSpan(canvas, y0 + oy, xa + brush.Lo(oy), xb + brush.Hi(oy) + 1, argb);
+    return;
+  }
+
+  // Only centres within the clip grown by the brush can reach a clipped pixel.
+  const TLineWalk w = MakeWalk(x0, y0, x1, y1);
+  const TBox reach{std::int64_t{c.Left} - brush.Bottom(), std::int64_t{c.Top} - brush.Bottom(),
+                   std::int64_t{c.Right} - brush.Top(), std::int64_t{c.Bottom} - brush.Top()};
+  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
+  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
+  if (xr < reach.Left || xl >= reach.Right || yb < reach.Top || yt >= reach.Bottom) return;
+  TSteps steps{0, w.DMajor + 1};
+  if (xl < reach.Left || xr >= reach.Right || yt < reach.Top || yb >= reach.Bottom) {
+    steps = StepsInside(w, reach, w.DMajor + 1);
+    if (steps.Empty()) return;
+  }
+  TWalkState at = WalkStart(w, steps.First);
+  std::int64_t& a = w.XMajor ? at.X : at.Y;
+  std::int64_t& b = w.XMajor ? at.Y : at.X;
+  for (std::int64_t i = steps.First; i < steps.Last; ++i) {
+    for (std::int32_t oy = brush.Top(); oy <= brush.Bottom(); ++oy)
+      FillSpan(canvas, at.Y + oy, at.X + brush.Lo(oy), at.X + brush.Hi(oy) + 1, argb);
+    a += w.SA;
+    at.Err += 2 * w.DMinor;
+    if (at.Err >= 0) {
+      at.Err -= 2 * w.DMajor;
+      b += w.SB;
+    }
+  }
+}
+
+// Text metrics are always taken at 96 dpi, with or without a target.
+const QImage& MetricsDevice() {
+  static const QImage device = [] {
+    QImage image(1, 1, QImage::Format_RGB32);
+    image.setDotsPerMeterX(kDotsPerMeter);
+    image.setDotsPerMeterY(kDotsPerMeter);
+    return image;
+  }();
+  return device;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+TRasterImage::TRasterImage(std::int32_t width, std::int32_t height) {
+  if (width <= 0 || height <= 0) return;
+  image_ = QImage(width, height, QImage::Format_RGB32);
+  image_.setDotsPerMeterX(kDotsPerMeter);
+  image_.setDotsPerMeterY(kDotsPerMeter);
+  image_.fill(kOpaque);
+}
+
+std::uint32_t TRasterImage::PixelRgb(std::int32_t x, std::int32_t y) const {
+  if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
+  return reinterpret_cast<const std::uint32_t*>(image_.constScanLine(y))[x] & kColourBits;
+}
+
+TColorRef TRasterImage::PixelColor(std::int32_t x, std::int32_t y) const {
+  // The swap of red and blue is its own inverse.
+  return ColorRefToRgb(PixelRgb(x, y));
+}
+
+bool TRasterImage::SavePng(const std::string& path) const {
+  return image_.save(QString::fromStdString(path), "PNG");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TRasterSurface::TRasterSurface(TRasterImage* target) { SetTarget(target); }
+
+void TRasterSurface::SetTarget(TRasterImage* target) {
+  target_ = target;
+  RemoveClip();
+}
+
+void TRasterSurface::SetPen(TColorRef color, std::int32_t width, TPenStyle style, TPenMode mode) {
+  SetPenColor(color);
+  penWidth_ = std::max(width, 1);
+  penStyle_ = style;
+  penMode_ = mode;
+}
+
+void TRasterSurface::SetPenColor(TColorRef color) {
+  penColor_ = color;
+  penRgb_ = ColorRefToRgb(color);
+}
+
+void TRasterSurface::SetPenMode(TPenMode mode) { penMode_ = mode; }
+
+void TRasterSurface::SetBrush(TColorRef color, TBrushStyle style) {
+  brushColor_ = color;
+  brushRgb_ = ColorRefToRgb(color);
+  brushStyle_ = style;
+}
+
+void TRasterSurface::SetBackgroundColor(TColorRef color) { backgroundColor_ = color; }
+void TRasterSurface::SetBackgroundMode(TBackgroundMode mode) { backgroundMode_ = mode; }
+
+void TRasterSurface::SetFont(const QString& family, int pointSize, TColorRef color) {
+  font_ = QFont(family);
+  if (pointSize > 0) font_.setPointSize(pointSize);
+  font_.setStyleStrategy(QFont::NoAntialias);
+  fontColor_ = color;
+}
+
+void TRasterSurface::SetFontColor(TColorRef color) { fontColor_ = color; }
+
+void TRasterSurface::LineTo(std::int32_t x, std::int32_t y) {
+  const std::int64_t x0 = penX_, y0 = penY_;
+  penX_ = x;
+  penY_ = y;
+  if (penStyle_ == psClear) return;
+  // Dense traces give many empty and off-screen segments: reject them before touching the image.
+  if (penWidth_ <= 1 && ((x0 == x && y0 == y) || std::max<std::int64_t>(x0, x) < clip_.Left ||
+                         std::min<std::int64_t>(x0, x) >= clip_.Right || std::max<std::int64_t>(y0, y) < clip_.Top ||
+                         std::min<std::int64_t>(y0, y) >= clip_.Bottom))
+    return;
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas)) return;
+  if (penWidth_ <= 1) {
+    const TInk ink{penRgb_, ColorRefToRgb(backgroundColor_), penStyle_, penMode_, backgroundMode_ == bmOpaque};
+    ThinLine(canvas, ink, x0, y0, x, y, 0);
+  } else {
+    WideLine(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
+  }
+}
+
+void TRasterSurface::SetPixel(std::int32_t x, std::int32_t y, TColorRef color) {
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas) || !canvas.Clip.Contains(x, y)) return;
+  canvas.Row(y)[x] = ColorRefToRgb(color) | kOpaque;
+}
+
+void TRasterSurface::FillRect(const TRect& r) {
+  TCanvas canvas;
+  if (brushStyle_ == bsClear || !OpenCanvas(target_, clip_, canvas)) return;
+  FillBox(canvas, ToBox(r), brushRgb_ | kOpaque);
+}
+
+void TRasterSurface::Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas)) return;
+  const std::int64_t l = std::min(x0, x1), r = std::max(x0, x1);
+  const std::int64_t t = std::min(y0, y1), b = std::max(y0, y1);
+  if (l == r || t == b) return;
+  const bool fill = brushStyle_ == bsSolid;
+  if (penStyle_ == psClear) {
+    if (fill) FillBox(canvas, {l, t, r - 1, b - 1}, brushRgb_ | kOpaque);
+    return;
+  }
+
+  // One clockwise walk round the border, each pixel once so not-xor toggles corners once too;
+  // the pattern carries on from side to side.
+  const TInk ink{penRgb_, ColorRefToRgb(backgroundColor_), penStyle_, penMode_, backgroundMode_ == bmOpaque};
+  const std::int64_t w = r - l, h = b - t;
+  ThinLine(canvas, ink, l, t, r, t, 0);
+  ThinLine(canvas, ink, r - 1, t + 1, r - 1, b, w);
+  if (w >= 2 && h >= 2) {
+    ThinLine(canvas, ink, r - 2, b - 1, l - 1, b - 1, w + h - 1);
+    ThinLine(canvas, ink, l, b - 2, l, t, 2 * w + h - 2);
+  }
+  if (fill) FillBox(canvas, {l + 1, t + 1, r - 1, b - 1}, brushRgb_ | kOpaque);
+}
+
+void TRasterSurface::TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h, TVertAlign v) {
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas)) return;
+  const QFontMetrics metrics(font_, &MetricsDevice());
+  const std::int64_t width = metrics.horizontalAdvance(text), height = metrics.height();
+  std::int64_t left = x, top = y;
+  if (h == THorzAlign::Centre) left -= width / 2;
+  if (h == THorzAlign::Right) left -= width;
+  if (v == TVertAlign::Bottom) top -= height;
+
+  const TBox cell{left, top, left + width, top + height};
+  const TRect& c = canvas.Clip;
+  if (cell.Right <= c.Left || cell.Left >= c.Right || cell.Bottom <= c.Top || cell.Top >= c.Bottom) return;
+  if (backgroundMode_ == bmOpaque) FillBox(canvas, cell, ColorRefToRgb(backgroundColor_) | kOpaque);
+  if (text.isEmpty()) return;
+
+  QPainter painter(&target_->Image());
+  painter.setClipRect(QRect(c.Left, c.Top, c.Width(), c.Height()));
+  painter.setFont(font_);
+  painter.setPen(QColor::fromRgb(ColorRefToRgb(fontColor_)));
+  painter.drawText(QPoint(static_cast<int>(left), static_cast<int>(top) + metrics.ascent()), text);
+}
+
+std::int32_t TRasterSurface::TextWidth(const QString& text) const {
+  return QFontMetrics(font_, &MetricsDevice()).horizontalAdvance(text);
+}
+
+std::int32_t TRasterSurface::TextHeight(const QString&) const {
+  return QFontMetrics(font_, &MetricsDevice()).height();
+}
+
+void TRasterSurface::ClipToRect(const TRect& r) { IntersectRect(clip_, r, clip_); }
+
+void TRasterSurface::RemoveClip() {
+  clip_ = target_ != nullptr ? TRect{0, 0, target_->Width(), target_->Height()} : TRect{};
+}
+
+}  // namespace ninetrace

@@ -1,0 +1,127 @@
+// Our own raster surface: a 32-bit image and the pixel-exact drawing the chart needs.
+// Lines follow the aliased Bresenham rule with the end pixel not set; rectangles are
+// right- and bottom-exclusive; colours arrive as 0x00BBGGRR and are converted once when set.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/geometry.h"
+
+namespace ninetrace {
+
+// A colour in the 0x00BBGGRR encoding (the chart's own colour values, system colours resolved).
+using TColorRef = std::uint32_t;
+
+enum TPenStyle { psSolid, psDot, psClear, psAlternate };  // psAlternate: every other pixel, width 1
+enum TPenMode { pmCopy, pmNotXor };
+enum TBrushStyle { bsSolid, bsClear };
+enum TBackgroundMode { bmTransparent = 1, bmOpaque = 2 };
+
+// Text alignment relative to the point given to TextOut.
+enum class THorzAlign { Left, Centre, Right };
+enum class TVertAlign { Top, Bottom };
+
+// Owns the pixels: a QImage in Format_RGB32 so Qt can draw text into it and show it unchanged.
+class TRasterImage {
+ public:
+  TRasterImage() = default;
+  TRasterImage(std::int32_t width, std::int32_t height);
+
+  std::int32_t Width() const { return image_.width(); }
+  std::int32_t Height() const { return image_.height(); }
+  bool IsNull() const { return image_.isNull(); }
+
+  // 0x00RRGGBB of one pixel (the image's own order), for tests and tools.
+  std::uint32_t PixelRgb(std::int32_t x, std::int32_t y) const;
+  // 0x00BBGGRR of one pixel, comparable with the chart's colour constants.
+  TColorRef PixelColor(std::int32_t x, std::int32_t y) const;
+
+  std::uint32_t* Row(std::int32_t y) { return reinterpret_cast<std::uint32_t*>(image_.scanLine(y)); }
+  const QImage& Image() const { return image_; }
+  QImage& Image() { return image_; }
+  bool SavePng(const std::string& path) const;
+
+ private:
+  QImage image_;
+};
+
+// Draws on one TRasterImage. Not owning; the image must outlive the surface's use of it.
+class TRasterSurface {
+ public:
+  TRasterSurface() = default;
+  explicit TRasterSurface(TRasterImage* target);
+  void SetTarget(TRasterImage* target);  // also removes the clip
+  TRasterImage* Target() const { return target_; }
+
+  // Pen: width 1 lines are one pixel; wider lines are strokes of that thickness with round ends.
+  void SetPen(TColorRef color, std::int32_t width = 1, TPenStyle style = psSolid, TPenMode mode = pmCopy);
+  void SetPenColor(TColorRef color);
+  void SetPenMode(TPenMode mode);
+  TColorRef PenColor() const { return penColor_; }
+  std::int32_t PenWidth() const { return penWidth_; }
+  TPenStyle PenStyle() const { return penStyle_; }
+  TPenMode PenMode() const { return penMode_; }
+
+  void SetBrush(TColorRef color, TBrushStyle style = bsSolid);
+  TColorRef BrushColor() const { return brushColor_; }
+  TBrushStyle BrushStyle() const { return brushStyle_; }
+
+  // The colour behind text and behind the gaps of dotted lines when the mode is opaque.
+  void SetBackgroundColor(TColorRef color);
+  void SetBackgroundMode(TBackgroundMode mode);
+  TBackgroundMode BackgroundMode() const { return backgroundMode_; }
+
+  // Font by family and point size (at 96 dots per inch), drawn without anti-aliasing.
+  void SetFont(const QString& family, int pointSize, TColorRef color);
+  void SetFontColor(TColorRef color);
+
+  // Current position and lines.
+  void MoveTo(std::int32_t x, std::int32_t y) { penX_ = x; penY_ = y; }
+  void LineTo(std::int32_t x, std::int32_t y);  // (x, y) becomes the current position
+  TPoint PenPos() const { return {penX_, penY_}; }
+
+  void SetPixel(std::int32_t x, std::int32_t y, TColorRef color);
+  void FillRect(const TRect& r);                                         // brush, no outline
+  void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);  // pen outline + brush fill
+
+  // Text with its top-left (or aligned point) at (x, y), in the current font and font colour;
+  // the background behind it is filled only in opaque mode.
+  void TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h = THorzAlign::Left,
+               TVertAlign v = TVertAlign::Top);
+  std::int32_t TextWidth(const QString& text) const;
+  std::int32_t TextHeight(const QString& text) const;
+
+  // Intersects the clip with r (right and bottom exclusive); RemoveClip makes everything drawable.
+  void ClipToRect(const TRect& r);
+  void RemoveClip();
+  TRect ClipRect() const { return clip_; }
+
+ private:
+  TRasterImage* target_ = nullptr;
+  TRect clip_{};
+  std::int32_t penX_ = 0, penY_ = 0;
+  TColorRef penColor_ = 0;
+  std::uint32_t penRgb_ = 0;
+  std::int32_t penWidth_ = 1;
+  TPenStyle penStyle_ = psSolid;
+  TPenMode penMode_ = pmCopy;
+  TColorRef brushColor_ = 0xFFFFFF;
+  std::uint32_t brushRgb_ = 0xFFFFFF;
+  TBrushStyle brushStyle_ = bsSolid;
+  TColorRef backgroundColor_ = 0xFFFFFF;
+  TBackgroundMode backgroundMode_ = bmOpaque;
+  QFont font_;
+  TColorRef fontColor_ = 0;
+};
+
+// 0x00BBGGRR -> 0x00RRGGBB.
+constexpr std::uint32_t ColorRefToRgb(TColorRef c) {
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+}  // namespace ninetrace

@@ -1,0 +1,151 @@
+#include "platform/serial_port.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+#include <vector>
+
+namespace ninetrace {
+
+namespace {
+
+std::string Describe(const TPortName& name) {
+  return name.Label.empty() ? name.Device : name.Device + " (" + name.Label + ")";
+}
+
+std::string GroupOf(const std::string& device) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0) return {};
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
+    return found->gr_name;
+  return "with id " + std::to_string(info.st_gid);
+}
+
+// What went wrong, phrased so the user knows what to do about it.
+std::string Advice(const TPortName& name, int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return "no such device. Check the port number and that the converter is plugged in.";
+    case EACCES:
+    case EPERM: {
+      const std::string group = GroupOf(name.Device);
+      if (group.empty()) return "permission denied. Ask the administrator for access to the port.";
+      return "permission denied. The port belongs to the group " + group +
+             ": add your user to that group (sudo usermod -aG " + group + " $USER), then log out and in again.";
+    }
+    case EBUSY:
+      return "the port is in use by another program. Close that program, or choose another port.";
+    case ENOTTY:
+      return "this is not a serial port. Check the port number or device path.";
+    default:
+      return std::error_code(error, std::generic_category()).message() + ".";
+  }
+}
+
+[[noreturn]] void Fail(const TPortName& name, const char* action, int error) {
+  throw TPortError(std::string(action) + " " + Describe(name) + ": " + Advice(name, error));
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+TPortName ResolvePortName(std::string_view portText) {
+  const std::string_view text = Trimmed(portText);
+  if (text.find('/') != std::string_view::npos) return {std::string(text), {}};
+  int number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || number < 1)
+    throw TPortError("\"" + std::string(portText) +
+                     "\" is not a port. Enter a port number such as 1 for COM1, or a device path such as /dev/ttyUSB0.");
+  return {"/dev/ttyS" + std::to_string(number - 1), "COM" + std::to_string(number)};
+}
+
+void TSerialPort::Open(std::string_view portText) {
+  Close();
+  const TPortName name = ResolvePortName(portText);
+  // Opened non-blocking: a port without carrier-detect would otherwise hang the open until the
+  // modem lines say so. Blocking reads are switched back on once CLOCAL is set.
+  TFileDescriptor fd(::open(name.Device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.IsOpen()) Fail(name, "Cannot open", errno);
+  // Another program reading the same line would take bytes out of the middle of frames.
+  if (::ioctl(fd.Get(), TIOCEXCL) != 0) Fail(name, "Cannot open", errno == ENOTTY ? ENOTTY : EBUSY);
+
+  termios tty{};
+  if (::tcgetattr(fd.Get(), &tty) != 0) Fail(name, "Cannot read the settings of", errno);
+  // Raw: a cooked line would turn 0x0D into 0x0A, swallow 0x11 and 0x13 as flow control and
+  // treat 0x03 as an interrupt, all of which are ordinary bytes of a sample record.
+  tty.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                                        IXANY | INPCK | IUCLC | IMAXBEL);
+  tty.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  tty.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+  tty.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tty.c_cflag |= CS8 | CREAD | CLOCAL;
+  tty.c_cc[VMIN] = 1;  // a read waits for at least one byte, without a timeout
+  tty.c_cc[VTIME] = 0;
+  if (::cfsetispeed(&tty, B19200) != 0 || ::cfsetospeed(&tty, B19200) != 0)
+    Fail(name, "Cannot set 19200 baud on", errno);
+  if (::tcsetattr(fd.Get(), TCSANOW, &tty) != 0) Fail(name, "Cannot configure", errno);
+  // tcsetattr succeeds when any one setting took; check the ones a frame depends on.
+  termios applied{};
+  if (::tcgetattr(fd.Get(), &applied) != 0) Fail(name, "Cannot read the settings of", errno);
+  if (::cfgetispeed(&applied) != B19200 || (applied.c_cflag & CSIZE) != CS8 || (applied.c_lflag & ICANON) != 0)
+    throw TPortError("Cannot configure " + Describe(name) + ": the port does not accept 19200 baud, 8 data bits, no parity.");
+
+  const int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) Fail(name, "Cannot configure", errno);
+
+  fd_ = std::move(fd);
+  name_ = name;
+}
+
+TSerialPort& TSerialPort::operator=(TSerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::move(other.fd_);
+    name_ = std::move(other.name_);
+  }
+  return *this;
+}
+
+void TSerialPort::Close() noexcept {
+  if (fd_.IsOpen()) ::ioctl(fd_.Get(), TIOCNXCL);
+  fd_.Reset();
+}
+
+std::uint32_t TSerialPort::QueueCount() const {
+  int waiting = 0;
+  if (!fd_.IsOpen() || ::ioctl(fd_.Get(), FIONREAD, &waiting) != 0 || waiting < 0) return 0;
+  return static_cast<std::uint32_t>(waiting);
+}
+
+std::int32_t TSerialPort::Read(std::uint8_t* buffer, std::int32_t count) {
+  std::int32_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done));
+    if (n > 0) {
+      done += static_cast<std::int32_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      break;  // hung up or failed: report what did arrive
+    }
+  }
+  return done;
+}
+
+}  // namespace ninetrace

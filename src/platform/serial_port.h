@@ -1,0 +1,56 @@
+// The serial line from the converter: opened for this program alone, 19200 baud 8N1, raw, and
+// only ever read.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/file_descriptor.h"
+
+namespace ninetrace {
+
+// Every failure to find, open or set up a port; the message is meant for a message box.
+class TPortError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TPortName {
+  std::string Device;  // e.g. /dev/ttyS3
+  std::string Label;   // e.g. COM4; empty when the user typed a device path
+};
+
+// The port field as typed: a device path when it contains '/', else a port number n standing for
+// COMn, which is /dev/ttyS(n-1). Throws TPortError for anything else.
+TPortName ResolvePortName(std::string_view portText);
+
+class TSerialPort {
+ public:
+  static constexpr int BaudRate = 19200;
+
+  TSerialPort() = default;
+  ~TSerialPort() { Close(); }
+  TSerialPort(TSerialPort&&) noexcept = default;
+  TSerialPort& operator=(TSerialPort&& other) noexcept;
+
+  // Opens and configures the port named by the port field; throws TPortError.
+  void Open(std::string_view portText);
+  // Gives up the exclusive use too: it would outlast the close while another handle (such as a
+  // simulator's) keeps the line open, and lock this program out of its own next recording.
+  void Close() noexcept;
+  bool IsOpen() const { return fd_.IsOpen(); }
+  const TPortName& Name() const { return name_; }
+
+  // Bytes received and not read yet; 0 when closed or when the driver cannot tell.
+  std::uint32_t QueueCount() const;
+  // Blocks until `count` bytes have arrived. Returns fewer only when the line fails or hangs up.
+  std::int32_t Read(std::uint8_t* buffer, std::int32_t count);
+
+ private:
+  TFileDescriptor fd_;
+  TPortName name_;
+};
+
+}  // namespace ninetrace

@@ -1,0 +1,243 @@
+#include "acquisition/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "../platform/test_files.h"
+#include "chart/axis_panel.h"
+#include "platform/serial_pty.h"
+
+using namespace ninetrace;
+using ninetrace::testing::ReadWholeFile;
+using ninetrace::testing::TFileSizeLimit;
+using ninetrace::testing::TTempDirectory;
+
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+
+class TFixedClock final : public TClock {
+ public:
+  std::tm LocalNow() const override {
+    std::tm t{};
+    t.tm_year = 116;  // 2 March 2016, 09:05:07
+    t.tm_mon = 2;
+    t.tm_mday = 2;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    return t;
+  }
+};
+
+constexpr const char* FirstName = "160302 090507.bin";
+
+// Record i; the control characters in it would not survive a cooked line.
+std::array<std::uint8_t, RecordSize> RecordNo(std::size_t i) {
+  return {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 0x0D, 0x11, 0x13, 0x03,
+          static_cast<std::uint8_t>(i * 37)};
+}
+
+TBytes Frames(std::size_t first, std::size_t count) {
+  TBytes bytes;
+  for (std::size_t i = first; i < first + count; ++i) {
+    bytes.push_back(SyncByte);
+    bytes.push_back(SyncByte);
+    const auto r = RecordNo(i);
+    bytes.insert(bytes.end(), r.begin(), r.end());
+  }
+  bytes.insert(bytes.end(), 7, 0x00);  // lets the last frame out: more than 15 bytes must wait
+  return bytes;
+}
+
+// What the file should hold: the records in order, the last page filled up with zero records.
+TBytes Pages(std::size_t records, std::size_t pages) {
+  TBytes bytes(pages * PageSize, 0);
+  for (std::size_t i = 0; i < records; ++i) {
+    const auto r = RecordNo(i);
+    std::copy(r.begin(), r.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i * RecordSize));
+  }
+  return bytes;
+}
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  // Writes into the line, letting the recorder read whenever the line is full.
+  void Send(const TBytes& bytes) {
+    std::span<const std::uint8_t> rest(bytes);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!rest.empty() && std::chrono::steady_clock::now() < deadline) {
+      rest = rest.subspan(pty.Write(rest));
+      if (!rest.empty()) recorder.Tick();
+    }
+    ASSERT_TRUE(rest.empty()) << "the recorder stopped reading";
+  }
+
+  // Ticks until the recorder has received `frames` frames in all; false after 10 s.
+  bool TickUntilReceived(std::int64_t frames) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      recorder.Tick();
+      if (recorder.Synchroniser().FramesReceived() >= frames) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  TTempDirectory dir;
+  TFixedClock clock;
+  TCustomAxisPanel chart;
+  TTraceSet traces{chart};
+  int refreshes = 0;
+  TSerialPty pty;
+  TRecorder recorder{traces, [this] { ++refreshes; }, clock, dir.Path()};
+};
+
+TEST_F(RecorderTest, StopRightAfterRunWritesOneEmptyPageNamedAfterTheStart) {
+  recorder.Run(pty.SlavePath());
+  EXPECT_TRUE(recorder.Running());
+  EXPECT_TRUE(recorder.Port().IsOpen());
+  EXPECT_EQ(recorder.FileName(), FirstName);
+  recorder.Stop();
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_FALSE(recorder.Port().IsOpen());
+  EXPECT_FALSE(recorder.DataFile().IsOpen());
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), TBytes(PageSize, 0));
+}
+
+TEST_F(RecorderTest, RecordsFillThePageAndTheTracesAndEachFullPageIsWritten) {
+  traces.PlotRecord(recorder.PageBuffer(), 0, 0);
+  recorder.Run(pty.SlavePath());
+  EXPECT_EQ(traces[0].PointCount(), 0);  // a new recording starts with empty traces
+
+  Send(Frames(0, 5));
+  ASSERT_TRUE(TickUntilReceived(5));
+  EXPECT_EQ(recorder.FillPosition(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    const TTraceValues expected = DecodeTraceValues(RecordAt(recorder.PageBuffer(), i));
+    EXPECT_EQ(DecodeTraceValues(TSampleRecord(RecordNo(i))), expected);
+    for (std::size_t t = 0; t < TraceCount; ++t) {
+      ASSERT_EQ(traces[t].PointCount(), 5);
+      EXPECT_DOUBLE_EQ(traces[t].XAt(static_cast<std::int32_t>(i)), 0.01 * static_cast<double>(i));
+      EXPECT_EQ(traces[t].YAt(static_cast<std::int32_t>(i)), expected[t]);
+    }
+  }
+  EXPECT_EQ(recorder.DataFile().Size(), 0);
+
+  Send(Frames(5, 995));  // record 999 fills the page: it is written and the traces start again
+  ASSERT_TRUE(TickUntilReceived(1000));
+  EXPECT_EQ(recorder.FillPosition(), 0u);
+  EXPECT_EQ(traces[0].PointCount(), 0);
+  EXPECT_EQ(recorder.PageBuffer(), TPageBuffer{});
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1000, 1));
+
+  Send(Frames(1000, 1));
+  ASSERT_TRUE(TickUntilReceived(1001));
+  EXPECT_EQ(traces[8].PointCount(), 1);
+  EXPECT_EQ(traces[8].XAt(0), 0.0);
+  recorder.Stop();
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1001, 2));
+  EXPECT_EQ(recorder.Synchroniser().BytesDropped(), 2 * 7);  // the padding of the first two bursts
+}
+
+TEST_F(RecorderTest, RefreshesOnEveryTickRecordingOrNot) {
+  recorder.Tick();
+  recorder.Tick();
+  EXPECT_EQ(refreshes, 2);
+  recorder.Run(pty.SlavePath());
+  recorder.Tick();
+  EXPECT_EQ(refreshes, 3);
+  recorder.Stop();
+  recorder.Tick();
+  EXPECT_EQ(refreshes, 4);
+}
+
+TEST_F(RecorderTest, APortThatCannotBeOpenedChangesNothingAndLeavesNoFile) {
+  recorder.Run(pty.SlavePath());
+  recorder.Stop();
+  traces.PlotRecord(recorder.PageBuffer(), 0, 3);
+
+  for (const char* port : {"/dev/ninetrace-no-such-port", "COM1"}) {
+    try {
+      recorder.Run(port);
+      ADD_FAILURE() << "recording started on " << port;
+    } catch (const TPortError& e) {
+      EXPECT_NE(std::string(e.what()).find(port[0] == '/' ? port : "\"COM1\" is not a port"), std::string::npos)
+          << e.what();
+    }
+    EXPECT_FALSE(recorder.Running());
+    EXPECT_EQ(recorder.FileName(), FirstName);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{FirstName});
+    EXPECT_EQ(traces[0].PointCount(), 1);
+  }
+}
+
+TEST_F(RecorderTest, RecordingsStartedInTheSameSecondGetNumberedNames) {
+  for (const char* expected : {FirstName, "160302 090507_2.bin", "160302 090507_3.bin"}) {
+    recorder.Run(pty.SlavePath());
+    EXPECT_EQ(recorder.FileName(), expected);
+    recorder.Stop();
+    EXPECT_EQ(ReadWholeFile(dir / expected).size(), PageSize);
+  }
+}
+
+TEST_F(RecorderTest, AFailedPageWriteStopsTheRecordingAndKeepsTheWholePages) {
+  TFileSizeLimit limit(PageSize + 3000);
+  recorder.Run(pty.SlavePath());
+  std::string message;
+  try {
+    Send(Frames(0, 2000));
+    TickUntilReceived(2000);
+  } catch (const TRecordingError& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message, std::string("Recording stopped: cannot write to ") + FirstName +
+                         ": File too large. The pages recorded before are kept.");
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_FALSE(recorder.Port().IsOpen());
+  EXPECT_FALSE(recorder.DataFile().IsOpen());
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1000, 1));  // the cut-off second page is gone
+
+  const int before = refreshes;
+  EXPECT_NO_THROW(recorder.Stop());
+  recorder.Tick();
+  EXPECT_EQ(refreshes, before + 1);
+}
+
+TEST_F(RecorderTest, WhenNotEvenTheFirstPageFitsNoFileIsLeft) {
+  recorder.Run(pty.SlavePath());
+  TFileSizeLimit limit(3000);
+  try {
+    recorder.Stop();
+    FAIL() << "the page write did not fail";
+  } catch (const TRecordingError& e) {
+    EXPECT_NE(std::string(e.what()).find("the empty file was removed"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST_F(RecorderTest, ClosingWhileRecordingWritesThePartPageReceived) {
+  {
+    TRecorder closing(traces, [] {}, clock, dir.Path());
+    closing.Run(pty.SlavePath());
+    Send(Frames(0, 5));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (closing.Synchroniser().FramesReceived() < 5 && std::chrono::steady_clock::now() < deadline) {
+      closing.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(closing.FillPosition(), 5u);
+  }
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(5, 1));
+
+  recorder.Run(pty.SlavePath());
+  EXPECT_EQ(recorder.Shutdown(), "");
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_EQ(ReadWholeFile(dir / "160302 090507_2.bin"), Pages(0, 1));
+}
+
+}  // namespace

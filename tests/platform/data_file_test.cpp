@@ -1,0 +1,106 @@
+#include "platform/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "test_files.h"
+
+using namespace ninetrace;
+using ninetrace::testing::TFileSizeLimit;
+using ninetrace::testing::TTempDirectory;
+
+namespace {
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t start) {
+  std::vector<std::uint8_t> bytes(size);
+  std::iota(bytes.begin(), bytes.end(), start);
+  return bytes;
+}
+
+TEST(DataFile, CreateNewReportsATakenNameAndLeavesThatFileAlone) {
+  TTempDirectory dir;
+  const auto name = dir / "160302 090507.bin";
+  TDataFile first;
+  ASSERT_TRUE(first.CreateNew(name));
+  const auto bytes = Pattern(100, 1);
+  first.WriteAll(bytes.data(), 100);
+  first.Close();
+
+  TDataFile second;
+  EXPECT_FALSE(second.CreateNew(name));
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(ninetrace::testing::ReadWholeFile(name), bytes);
+
+  try {
+    (void)second.CreateNew(dir / "missing-folder" / "x.bin");
+    FAIL() << "created a file in a folder that does not exist";
+  } catch (const TFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create " + (dir / "missing-folder" / "x.bin").string() +
+                                         ": No such file or directory");
+  }
+}
+
+TEST(DataFile, OpenReadNamesTheFileAndTheReason) {
+  TTempDirectory dir;
+  TDataFile file;
+  try {
+    file.OpenRead(dir / "nothing.bin");
+    FAIL() << "opened a file that does not exist";
+  } catch (const TFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open " + (dir / "nothing.bin").string() + ": No such file or directory");
+    EXPECT_EQ(e.Reason(), "No such file or directory");
+  }
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(DataFile, PagesRoundTripAtOffsetsBeyondFourGigabytes) {
+  TTempDirectory dir;
+  const auto name = dir / "big.bin";
+  constexpr std::int64_t far = 5'000'000'000;  // sparse: takes no disk space
+  const auto first = Pattern(7000, 0), last = Pattern(7000, 100);
+  {
+    TDataFile file;
+    ASSERT_TRUE(file.CreateNew(name));
+    file.WriteAll(first.data(), 7000);
+    file.SeekTo(far);
+    file.WriteAll(last.data(), 7000);
+    EXPECT_EQ(file.Size(), far + 7000);
+  }
+  TDataFile file;
+  file.OpenRead(name);
+  EXPECT_EQ(file.SeekEnd(), far + 7000);
+  std::vector<std::uint8_t> page(7000);
+  file.SeekTo(far);
+  EXPECT_EQ(file.Read(page.data(), 7000), 7000);
+  EXPECT_EQ(page, last);
+  EXPECT_EQ(file.Read(page.data(), 7000), 0);  // at the end
+  file.SeekTo(0);
+  EXPECT_EQ(file.Read(page.data(), 7000), 7000);
+  EXPECT_EQ(page, first);
+  file.SeekTo(far + 3000);
+  EXPECT_EQ(file.Read(page.data(), 7000), 4000);
+}
+
+TEST(DataFile, AShortWriteIsReportedWithItsReasonAndCanBeCutAway) {
+  TTempDirectory dir;
+  const auto page = Pattern(7000, 7);
+  TDataFile file;
+  ASSERT_TRUE(file.CreateNew(dir / "full.bin"));
+  {
+    TFileSizeLimit limit(10000);
+    file.WriteAll(page.data(), 7000);
+    try {
+      file.WriteAll(page.data(), 7000);
+      FAIL() << "wrote past the file size limit";
+    } catch (const TFileError& e) {
+      EXPECT_EQ(e.Reason(), "File too large");
+      EXPECT_EQ(std::string(e.what()), "Cannot write to " + (dir / "full.bin").string() + ": File too large");
+    }
+    EXPECT_EQ(file.Size(), 10000);  // part of the second page got through
+    file.Truncate(7000);
+  }
+  EXPECT_EQ(file.Size(), 7000);
+}
+
+}  // namespace

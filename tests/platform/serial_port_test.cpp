@@ -1,0 +1,175 @@
+#include "platform/serial_port.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <numeric>
+#include <thread>
+#include <vector>
+
+#include "platform/serial_pty.h"
+#include "test_files.h"
+
+using namespace ninetrace;
+
+namespace {
+
+std::string OpenMessage(std::string_view portText) {
+  try {
+    TSerialPort port;
+    port.Open(portText);
+    return "opened";
+  } catch (const TPortError& e) {
+    return e.what();
+  }
+}
+
+// Bytes written to the master reach the slave's queue a moment later.
+bool WaitForQueue(const TSerialPort& port, std::uint32_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (port.QueueCount() < count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// Runs `body` in a child process as the user nobody and returns the text it produced. Root may
+// open any device and ignores exclusive use, so these checks need an ordinary user.
+std::string AsUnprivilegedUser(const std::function<std::string()>& body) {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (nobody == nullptr) return "no user nobody";
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    std::string out;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+      out = "cannot drop privileges";
+    else
+      out = body();
+    [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], out.data(), out.size());
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  std::string out;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return out;
+}
+
+TEST(SerialPortName, NumbersAreComPortsAndPathsAreUsedAsTheyStand) {
+  const auto check = [](std::string_view text, const char* device, const char* label) {
+    const TPortName name = ResolvePortName(text);
+    EXPECT_EQ(name.Device, device) << text;
+    EXPECT_EQ(name.Label, label) << text;
+  };
+  check("1", "/dev/ttyS0", "COM1");
+  check("4", "/dev/ttyS3", "COM4");
+  check(" 12 ", "/dev/ttyS11", "COM12");
+  check("/dev/ttyUSB0", "/dev/ttyUSB0", "");
+  check("./my port", "./my port", "");
+
+  for (const char* bad : {"", "0", "-1", "abc", "COM4", "1.5", "3x", "99999999999"}) {
+    try {
+      ResolvePortName(bad);
+      ADD_FAILURE() << "accepted \"" << bad << "\"";
+    } catch (const TPortError& e) {
+      EXPECT_NE(std::string(e.what()).find("Enter a port number such as 1 for COM1"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(SerialPort, MissingDevicesAndOtherFilesAreExplained) {
+  EXPECT_EQ(OpenMessage("/dev/ninetrace-no-such-port"),
+            "Cannot open /dev/ninetrace-no-such-port: no such device. "
+            "Check the port number and that the converter is plugged in.");
+  EXPECT_EQ(OpenMessage("250"),
+            "Cannot open /dev/ttyS249 (COM250): no such device. "
+            "Check the port number and that the converter is plugged in.");
+
+  ninetrace::testing::TTempDirectory dir;
+  const auto file = dir / "not-a-port";
+  std::ofstream(file) << "x";
+  EXPECT_EQ(OpenMessage(file.string()),
+            "Cannot open " + file.string() + ": this is not a serial port. Check the port number or device path.");
+}
+
+TEST(SerialPort, EveryByteValuePassesUnchanged) {
+  TSerialPty pty;
+  TSerialPort port;
+  port.Open(pty.SlavePath());
+  ASSERT_TRUE(port.IsOpen());
+  // A cooked line would turn 0x0D into 0x0A and swallow 0x03, 0x11, 0x13, 0x7F and friends.
+  std::vector<std::uint8_t> sent(512);
+  std::iota(sent.begin(), sent.end(), 0);
+  ASSERT_EQ(pty.Write(sent), sent.size());
+  ASSERT_TRUE(WaitForQueue(port, 512));
+  EXPECT_EQ(port.QueueCount(), 512u);
+  std::vector<std::uint8_t> got(512);
+  EXPECT_EQ(port.Read(got.data(), 512), 512);
+  EXPECT_EQ(got, sent);
+  EXPECT_EQ(port.QueueCount(), 0u);
+
+  port.Close();
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.QueueCount(), 0u);
+}
+
+TEST(SerialPort, ReadWaitsForEveryByteAndReturnsShortOnlyWhenTheLineHangsUp) {
+  TSerialPty pty;
+  TSerialPort port;
+  port.Open(pty.SlavePath());
+  const std::vector<std::uint8_t> first{1, 2, 3, 4}, rest{5, 6, 7, 8, 9};
+  ASSERT_EQ(pty.Write(first), first.size());
+  ASSERT_TRUE(WaitForQueue(port, 4));
+  std::thread later([&] { pty.Write(rest); });
+  std::uint8_t got[9] = {};
+  EXPECT_EQ(port.Read(got, 9), 9);
+  later.join();
+  EXPECT_EQ(std::vector<std::uint8_t>(got, got + 9), (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+
+  pty.CloseMaster();
+  EXPECT_LT(port.Read(got, 9), 9);
+}
+
+TEST(SerialPort, APortInUseIsRefusedWithTheReason) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the second opener as another user";
+  TSerialPty pty;
+  ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
+  const auto open = [&] { return OpenMessage(pty.SlavePath()); };
+  TSerialPort owner;
+  owner.Open(pty.SlavePath());
+  EXPECT_EQ(AsUnprivilegedUser(open), "Cannot open " + pty.SlavePath() +
+                                          ": the port is in use by another program. "
+                                          "Close that program, or choose another port.");
+  owner.Close();
+  EXPECT_EQ(AsUnprivilegedUser(open), "opened");
+}
+
+TEST(SerialPort, PermissionDeniedNamesTheGroupToJoin) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the opener as another user";
+  TSerialPty pty;
+  ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0660), 0);
+  struct stat info {};
+  ASSERT_EQ(::stat(pty.SlavePath().c_str(), &info), 0);
+  const group* owners = ::getgrgid(info.st_gid);
+  ASSERT_NE(owners, nullptr);
+  const std::string groupName = owners->gr_name;
+  EXPECT_EQ(AsUnprivilegedUser([&] { return OpenMessage(pty.SlavePath()); }),
+            "Cannot open " + pty.SlavePath() + ": permission denied. The port belongs to the group " + groupName +
+                ": add your user to that group (sudo usermod -aG " + groupName + " $USER), then log out and in again.");
+}
+
+}  // namespace

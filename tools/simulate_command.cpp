@@ -1,0 +1,177 @@
+#include "simulate_command.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <vector>
+
+#include "platform/file_descriptor.h"
+#include "platform/serial_pty.h"
+#include "simulator.h"
+
+namespace ninetrace::simulator {
+
+namespace {
+
+constexpr double LineBytesPerSecond = 19200.0 / 10;  // 8N1: ten bit times per byte
+constexpr long BurstNanoseconds = 5'000'000;          // a few bytes every 5 ms
+constexpr std::uint32_t ReaderKeepsBack = 15;         // a reader leaves this many bytes waiting
+
+volatile sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a sleep ends at once on a signal
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+timespec Now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t;
+}
+
+double SecondsBetween(const timespec& from, const timespec& to) {
+  return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
+}
+
+void AddNanoseconds(timespec& t, long ns) {
+  t.tv_nsec += ns;
+  while (t.tv_nsec >= 1'000'000'000) {
+    t.tv_nsec -= 1'000'000'000;
+    ++t.tv_sec;
+  }
+}
+
+bool WriteAllTo(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// A device or file given with --device: written blocking, which paces itself on a real port.
+TFileDescriptor OpenDevice(const std::string& path) {
+  TFileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd.IsOpen()) throw std::system_error(errno, std::generic_category(), "cannot open " + path);
+  if (::isatty(fd.Get())) {
+    termios tty{};
+    if (::tcgetattr(fd.Get(), &tty) == 0) {
+      ::cfmakeraw(&tty);
+      tty.c_cflag |= CLOCAL;
+      ::cfsetispeed(&tty, B19200);
+      ::cfsetospeed(&tty, B19200);
+      ::tcsetattr(fd.Get(), TCSANOW, &tty);
+    }
+  }
+  return fd;
+}
+
+}  // namespace
+
+int Simulate(const TSimulateOptions& options) {
+  InstallSignalHandlers();
+  std::optional<TSerialPty> pty;
+  TFileDescriptor device;
+  TFileDescriptor log;
+  try {
+    if (options.Device.empty()) {
+      pty.emplace();
+    } else {
+      device = OpenDevice(options.Device);
+    }
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
+    return 1;
+  }
+  if (!options.LogFile.empty()) {
+    log.Reset(::open(options.LogFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (!log.IsOpen()) {
+      std::fprintf(stderr, "ninetrace-cli simulate: cannot open %s: %s\n", options.LogFile.c_str(), std::strerror(errno));
+      return 1;
+    }
+  }
+  std::printf("%s\n", pty ? pty->SlavePath().c_str() : options.Device.c_str());
+  std::fflush(stdout);
+
+  TConverterLine line(options.Seed, options.Faults);
+  std::vector<std::uint8_t> pending;
+  std::size_t pendingStart = 0;
+  const double bytesPerSecond = LineBytesPerSecond * options.Rate;
+  std::uint64_t due = 0, written = 0, lost = 0;
+  const timespec start = Now();
+  timespec wake = start;
+  int exitCode = 0;
+
+  while (!stopRequested) {
+    const double elapsed = SecondsBetween(start, Now());
+    if (options.Seconds > 0 && elapsed >= options.Seconds) break;
+    // Bytes owed by the clock since the start; the line never waits for a reader.
+    const auto owed = static_cast<std::uint64_t>(elapsed * bytesPerSecond) - due;
+    while (pending.size() - pendingStart < owed) line.AppendNext(pending);
+    const std::span<const std::uint8_t> burst(pending.data() + pendingStart, owed);
+    std::size_t accepted = burst.size();
+    try {
+      if (pty) {
+        accepted = pty->Write(burst);
+      } else if (!WriteAllTo(device.Get(), burst)) {
+        throw std::system_error(errno, std::generic_category(), "write to " + options.Device);
+      }
+    } catch (const std::system_error& e) {
+      std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
+      exitCode = 1;
+      break;
+    }
+    if (log.IsOpen() && !WriteAllTo(log.Get(), burst.first(accepted))) {
+      std::fprintf(stderr, "ninetrace-cli simulate: cannot write the log: %s\n", std::strerror(errno));
+      exitCode = 1;
+      break;
+    }
+    due += owed;
+    written += accepted;
+    lost += owed - accepted;
+    pendingStart += owed;
+    if (pendingStart > 4096) {
+      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(pendingStart));
+      pendingStart = 0;
+    }
+    AddNanoseconds(wake, BurstNanoseconds);
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
+  }
+
+  // Closing the master hangs the line up and throws away what the reader has not taken yet, so
+  // at the end of a timed run wait (a little) until a reader has caught up.
+  if (pty && !stopRequested && exitCode == 0) {
+    timespec check = Now();
+    for (int quiet = 0, step = 0; quiet < 2 && step < 60 && !stopRequested; ++step) {
+      AddNanoseconds(check, 50'000'000);
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &check, nullptr);
+      quiet = pty->SlaveQueueCount() <= ReaderKeepsBack ? quiet + 1 : 0;
+    }
+  }
+  std::fprintf(stderr, "ninetrace-cli simulate: %llu frames generated, %llu bytes written, %llu lost (no reader), %llu stray\n",
+               static_cast<unsigned long long>(line.FramesMade()), static_cast<unsigned long long>(written),
+               static_cast<unsigned long long>(lost), static_cast<unsigned long long>(line.StrayBytes()));
+  return exitCode;
+}
+
+}  // namespace ninetrace::simulator

@@ -406,7 +406,7 @@ TRasterImage::TRasterImage(std::int32_t width, std::int32_t height) {
 
 std::uint32_t TRasterImage::PixelRgb(std::int32_t x, std::int32_t y) const {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
-  return reinterpret_cast<const std::uint32_t*>(image_.constScanLine(y))[x] & kColourBits;
+  return image_.pixel(x, y) & kColourBits;  // any format, should someone have replaced the image
 }
 
 TColorRef TRasterImage::PixelColor(std::int32_t x, std::int32_t y) const {
@@ -475,6 +475,7 @@ void TRasterSurface::LineTo(std::int32_t x, std::int32_t y) {
     const TInk ink{penRgb_, ColorRefToRgb(backgroundColor_), penStyle_, penMode_, backgroundMode_ == bmOpaque};
     ThinLine(canvas, ink, x0, y0, x, y, 0);
   } else {
+    // Stamps overlap, so a wide stroke is always copied: not-xor is a width-1 mode.
     WideLine(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
   }
 }

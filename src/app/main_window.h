@@ -1,0 +1,98 @@
+// The one window: the chart on the left, the recorder's and the viewer's controls on the right.
+// It owns the recorder and viewer state and routes every event to them.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+#include "acquisition/recorder.h"
+#include "acquisition/trace_set.h"
+#include "app/error_report.h"
+#include "chart/chart.h"
+
+class QCheckBox;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace ninetrace {
+
+class TChartWidget;
+class TPageViewer;
+
+class TForm2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `arguments` are the command-line arguments after the program name: port, digital-trace
+  // mask, line width. Recordings go to `directory` (the current directory when empty).
+  explicit TForm2(const QStringList& arguments = {}, std::filesystem::path directory = {},
+                  TErrorReporter reportError = ShowErrorBox);
+  ~TForm2() override;
+
+  TChart& Chart() { return chart_; }
+  TTraceSet& Traces() { return traces_; }
+  TRecorder& Recorder() { return recorder_; }
+  TPageViewer& Viewer() { return *viewer_; }
+
+  // Event handlers, named after their control and event.
+  void ButtonRunStopClick();
+  void ButtonViewClick();
+  void ButtonOpenClick();
+  void OpenDialog1CanClose(const QString& fileName);
+  void Button1Click();
+  void ButtonStepClick(std::int64_t step);
+  void ButtonCloseClick();
+  void CheckBoxClick();
+  void Button2Click();
+  void Timer1Timer();
+  void Chart1Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void ApplyCommandLine(const QStringList& arguments);
+  void ApplyDigitalTraces();
+  void ToggleLineWidth();
+  void ShowRecordingState(bool running);
+  template <typename F>
+  void Guarded(F&& handler) {
+    RunGuarded(reportError_, std::forward<F>(handler));
+  }
+
+  TErrorReporter reportError_;
+  TChart chart_;
+  TTraceSet traces_{chart_};
+  TRecorder recorder_;
+  std::unique_ptr<TPageViewer> viewer_;
+
+  TChartWidget* Chart1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* ButtonRunStop = nullptr;
+  QPushButton* ButtonView = nullptr;
+  QPushButton* ButtonOpen = nullptr;
+  QFrame* Panel1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* ButtonR = nullptr;
+  QPushButton* ButtonF = nullptr;
+  QPushButton* ButtonRR = nullptr;
+  QPushButton* ButtonFF = nullptr;
+  QPushButton* ButtonRRR = nullptr;
+  QPushButton* ButtonFFF = nullptr;
+  QPushButton* ButtonClose = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QCheckBox* CheckBox2 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
+  QTimer* Timer1 = nullptr;
+};
+
+}  // namespace ninetrace

@@ -1,0 +1,115 @@
+#include "playback/page_viewer.h"
+
+#include <utility>
+
+namespace ninetrace {
+
+TPageViewer::TPageViewer(TRecorder& recorder, TTraceSet& traces, TRefresh refresh, TCaptionSetter setCaption,
+                         TCursorX cursorX)
+    : recorder_(recorder),
+      traces_(traces),
+      refresh_(std::move(refresh)),
+      setCaption_(std::move(setCaption)),
+      cursorX_(std::move(cursorX)) {}
+
+std::size_t TPageViewer::ReadPage(TDataFile& file, std::int64_t offset, TPageBuffer& page) {
+  file.SeekTo(offset);
+  // A file that is not whole pages ends in a short read; its partial record is left out.
+  return static_cast<std::size_t>(file.Read(page.data(), PageBytes)) / RecordSize;
+}
+
+void TPageViewer::PlotPage(std::size_t records) {
+  if (setCaption_) setCaption_(QString::number(PageNumber(viewOffset_)));
+  traces_.Clear();
+  const TPageBuffer& page = recorder_.PageBuffer();
+  for (std::size_t r = 0; r < records; ++r) traces_.PlotRecord(page, r, static_cast<std::int64_t>(r));
+  if (refresh_) refresh_();
+}
+
+void TPageViewer::ShowPageAt(std::int64_t offset) {
+  const std::size_t records = ReadPage(recorder_.DataFile(), offset, recorder_.PageBuffer());
+  viewOffset_ = offset;
+  PlotPage(records);
+}
+
+void TPageViewer::OpenAt(const std::filesystem::path& name, std::int64_t step) {
+  // The data file is the recording's while one runs; replacing it would cut the recording off.
+  if (recorder_.Running()) {
+    throw TFileError("Cannot open " + name.string() + ": a recording is running", "a recording is running");
+  }
+  // Everything that can fail is done on a file of our own first, so a failure changes nothing.
+  TDataFile file;
+  file.OpenRead(name);
+  const std::int64_t offset = ClampToFile(step, file.Size());
+  TPageBuffer page;
+  const std::size_t records = ReadPage(file, offset, page);
+
+  recorder_.DataFile() = std::move(file);  // closes the file viewed before
+  recorder_.PageBuffer() = page;
+  viewOffset_ = offset;
+  PlotPage(records);
+}
+
+void TPageViewer::Open(const std::filesystem::path& name) { OpenAt(name, 0); }
+
+void TPageViewer::View(const std::filesystem::path& recording) {
+  // FilePath() is the recordings folder alone until the first recording has been named.
+  if (recording.filename().empty()) throw TFileError("No recording to view yet.", "no recording yet");
+  OpenAt(recording, EndStep);
+}
+
+void TPageViewer::Close() {
+  if (recorder_.Running()) return;
+  recorder_.DataFile().Close();
+}
+
+void TPageViewer::StepForward(std::int64_t bytes) {
+  if (!FileOpen()) return;
+  ShowPageAt(ClampToFile(viewOffset_ + bytes, recorder_.DataFile().Size()));
+}
+
+void TPageViewer::StepBack(std::int64_t bytes) {
+  if (!FileOpen()) return;
+  ShowPageAt(std::max<std::int64_t>(viewOffset_ - bytes, 0));
+}
+
+void TPageViewer::ShowOverview() {
+  TDataFile& file = recorder_.DataFile();
+  TPageBuffer& page = recorder_.PageBuffer();
+  const std::int64_t size = file.Size();
+  traces_.Clear();
+  std::int64_t offset = 0;
+  for (; offset < size; offset += PageBytes) {
+    file.SeekTo(offset);
+    const std::int64_t got = file.Read(page.data(), std::min(PageBytes, size - offset));
+    const std::size_t records = static_cast<std::size_t>(got) / RecordSize;
+    for (std::size_t n = 0; n < records; ++n)
+      traces_.PlotRecord(page, n, OverviewXIndex(offset, static_cast<std::int64_t>(n), size));
+  }
+  // The loop leaves the offset past the end: a step from the overview lands on the last page.
+  savedOffset_ = viewOffset_;
+  viewOffset_ = offset;
+  viewMode_ = TViewMode::Overview;
+  if (setCaption_) setCaption_("1-" + QString::number(size / PageBytes) + "  Click!");
+  if (refresh_) refresh_();
+}
+
+void TPageViewer::ToggleOverview() {
+  if (!FileOpen()) return;
+  if (viewMode_ == TViewMode::Page) {
+    ShowOverview();
+  } else {
+    ShowPageAt(savedOffset_);
+    viewMode_ = TViewMode::Page;
+  }
+}
+
+void TPageViewer::ChartClick() {
+  // While recording the file and the page buffer are the recording's; leave them alone.
+  if (!FileOpen()) return;
+  const std::int32_t x = cursorX_ ? cursorX_() : 0;
+  ShowPageAt(ClickOffset(recorder_.DataFile().Size(), x));
+  viewMode_ = TViewMode::Page;
+}
+
+}  // namespace ninetrace

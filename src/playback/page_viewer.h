@@ -1,0 +1,104 @@
+// Viewing a recording: one page at a time with the step buttons, the whole file at once (the
+// overview), and a click on the chart that jumps to the page under the cursor. The viewer reads
+// through the recorder's data file and page buffer, so it stands still while a recording runs.
+#pragma once
+
+#include <QString>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "acquisition/recorder.h"
+#include "acquisition/sample_record.h"
+#include "acquisition/trace_set.h"
+
+namespace ninetrace {
+
+enum class TViewMode { Page = 1, Overview = 2 };
+
+inline constexpr std::int64_t PageBytes = static_cast<std::int64_t>(PageSize);
+
+// The step buttons: "<" and ">" move half a page, "<<" and ">>" a page, "|<<" and ">>|" far
+// enough to reach either end of any recording of up to 10,007,000 bytes.
+inline constexpr std::int64_t HalfPageStep = PageBytes / 2;
+inline constexpr std::int64_t PageStep = PageBytes;
+inline constexpr std::int64_t EndStep = 10'000'000;
+
+// The page number shown for a view offset: 1 for the first page.
+constexpr std::int64_t PageNumber(std::int64_t offset) { return offset / PageBytes + 1; }
+
+// The offset of a whole page that starts as near `offset` as the file allows.
+constexpr std::int64_t ClampToFile(std::int64_t offset, std::int64_t size) {
+  if (offset + PageBytes > size) offset = size - PageBytes;
+  return std::max<std::int64_t>(offset, 0);
+}
+
+// The page centred on a click at chart x (0..1000 spans the file). Outside 0..1000 the result is
+// that of the nearer end anyway, so x is bounded first: then size * x cannot overflow.
+constexpr std::int64_t ClickOffset(std::int64_t size, std::int32_t x) {
+  const std::int64_t across = std::clamp<std::int64_t>(x, 0, 1000);
+  return ClampToFile(size * across / 1000 - PageBytes / 2, size);
+}
+
+// The overview's x index (0..999) of record n of the chunk at `offset` in a file of `size` bytes.
+constexpr std::int64_t OverviewXIndex(std::int64_t offset, std::int64_t record, std::int64_t size) {
+  return (static_cast<std::int64_t>(RecordSize) * record + offset) * 1000 / size;
+}
+
+class TPageViewer {
+ public:
+  using TRefresh = std::function<void()>;
+  using TCaptionSetter = std::function<void(const QString&)>;
+  using TCursorX = std::function<std::int32_t()>;
+
+  // All references must outlive the viewer. `cursorX` gives the chart's cursor x at a click
+  // (GetCursorPos().X in the window).
+  TPageViewer(TRecorder& recorder, TTraceSet& traces, TRefresh refresh, TCaptionSetter setCaption, TCursorX cursorX);
+
+  // Opens `name` read-only and shows its first page, closing the file viewed before. Throws
+  // TFileError naming the file and the reason when it cannot be opened or read, or while a
+  // recording runs; then nothing has changed: state, traces, caption and the file open before.
+  void Open(const std::filesystem::path& name);
+  // As Open, for the last recording (the window passes the recorder's FilePath()), landing on
+  // its last page. Throws TFileError "No recording to view yet." when there has been none.
+  void View(const std::filesystem::path& recording);
+  void Close();
+
+  // The step buttons. They, the overview toggle and the chart click do nothing while recording
+  // or with no file open. A failing read throws TFileError and leaves the offsets as they were.
+  void StepForward(std::int64_t bytes);
+  void StepBack(std::int64_t bytes);
+  // "All": the whole file at once, or back to the page viewed before it.
+  void ToggleOverview();
+  // A click on the chart, in either mode: shows the page under the cursor.
+  void ChartClick();
+
+  // A file is open for viewing (the window shows its viewer panel then).
+  bool FileOpen() const { return !recorder_.Running() && recorder_.DataFile().IsOpen(); }
+  std::int64_t ViewOffset() const { return viewOffset_; }
+  std::int64_t SavedOffset() const { return savedOffset_; }
+  TViewMode ViewMode() const { return viewMode_; }
+
+ private:
+  // Reads the page at `offset` of `file` into `page`; returns the whole records read.
+  static std::size_t ReadPage(TDataFile& file, std::int64_t offset, TPageBuffer& page);
+  void ShowPageAt(std::int64_t offset);
+  // Puts the first `records` records of the page buffer on the traces and names the page.
+  void PlotPage(std::size_t records);
+  void OpenAt(const std::filesystem::path& name, std::int64_t step);
+  void ShowOverview();
+
+  TRecorder& recorder_;
+  TTraceSet& traces_;
+  TRefresh refresh_;
+  TCaptionSetter setCaption_;
+  TCursorX cursorX_;
+
+  std::int64_t viewOffset_ = 0;
+  std::int64_t savedOffset_ = 0;
+  TViewMode viewMode_ = TViewMode::Page;
+};
+
+}  // namespace ninetrace

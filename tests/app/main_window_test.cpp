@@ -1,0 +1,186 @@
+// The real window, driven offscreen through its controls' names as a person would use them.
+#include <QCheckBox>
+#include <QFrame>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <array>
+#include <vector>
+
+#include "../platform/test_files.h"
+#include "app/main_window.h"
+#include "platform/serial_pty.h"
+#include "playback/page_viewer.h"
+
+using namespace ninetrace;
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  struct Window {
+    ninetrace::testing::TTempDirectory dir;
+    QStringList errors;
+    TForm2 form;
+    explicit Window(const QStringList& args)
+        : form(args, dir.Path(), [this](const QString& m) { errors << m; }) {}
+    template <typename T>
+    T* Find(const char* name) {
+      T* w = form.findChild<T*>(QLatin1String(name));
+      if (!w) qFatal("no control %s", name);
+      return w;
+    }
+    bool PenVisible(std::size_t trace) { return form.Traces()[trace].LinePen.Visible(); }
+    std::vector<std::int32_t> Widths() {
+      std::vector<std::int32_t> w;
+      for (std::size_t t = 0; t < TraceCount; ++t) w.push_back(form.Traces()[t].LinePen.Width());
+      return w;
+    }
+  };
+
+  static std::vector<std::int32_t> All(std::int32_t w) { return std::vector<std::int32_t>(TraceCount, w); }
+
+ private slots:
+  void noArgumentsGiveTheDefaults() {
+    Window w({});
+    QCOMPARE(w.form.objectName(), QStringLiteral("Form2"));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("y"));
+    QCOMPARE(w.form.size(), QSize(1125, 750));
+    QCOMPARE(w.Find<QLineEdit>("Edit1")->text(), QStringLiteral("1"));
+    QVERIFY(!w.Find<QCheckBox>("CheckBox1")->isChecked());
+    QVERIFY(w.Find<QCheckBox>("CheckBox2")->isChecked());
+    QVERIFY(!w.PenVisible(5) && !w.PenVisible(6));
+    QVERIFY(w.PenVisible(7) && w.PenVisible(8));
+    QCOMPARE(w.Widths(), All(1));
+    QVERIFY(!w.Find<QPushButton>("ButtonView")->isEnabled());
+    QVERIFY(w.Find<QPushButton>("ButtonOpen")->isEnabled());
+    QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
+    QCOMPARE(w.Find<QWidget>("Chart1")->geometry(), QRect(0, 0, 1000, 713));
+    QCOMPARE(w.Find<QPushButton>("ButtonRunStop")->geometry(), QRect(1016, 128, 75, 50));
+    QCOMPARE(w.Find<QFrame>("Panel1")->geometry(), QRect(1008, 8, 105, 369));
+    QCOMPARE(w.Find<QPushButton>("ButtonFFF")->geometry(), QRect(61, 217, 36, 48));
+    QCOMPARE(w.Find<QPushButton>("ButtonFFF")->text(), QStringLiteral(">>|"));
+    QCOMPARE(w.Find<QPushButton>("Button2")->text(), QString());
+    QCOMPARE(w.Find<QTimer>("Timer1")->interval(), 100);
+    QVERIFY(w.Find<QTimer>("Timer1")->isActive());
+  }
+
+  void maskZeroHidesAllDigitalTraces() {
+    Window w({"4", "0"});
+    QCOMPARE(w.Find<QLineEdit>("Edit1")->text(), QStringLiteral("4"));
+    QVERIFY(!w.Find<QCheckBox>("CheckBox1")->isChecked());
+    QVERIFY(!w.Find<QCheckBox>("CheckBox2")->isChecked());
+    for (std::size_t t = 5; t < 9; ++t) QVERIFY(!w.PenVisible(t));
+  }
+
+  void maskOneAndThree() {
+    Window one({"4", "1"});
+    QVERIFY(one.PenVisible(5) && one.PenVisible(6));
+    QVERIFY(!one.PenVisible(7) && !one.PenVisible(8));
+    Window three({"4", "3"});
+    for (std::size_t t = 5; t < 9; ++t) QVERIFY(three.PenVisible(t));
+  }
+
+  void widthArgumentTwoWidensEveryLineWhateverTheMask() {
+    for (const char* mask : {"2", "x"}) {
+      Window w({"4", mask, "2"});
+      QVERIFY(!w.Find<QCheckBox>("CheckBox1")->isChecked());
+      QVERIFY(w.Find<QCheckBox>("CheckBox2")->isChecked());
+      QCOMPARE(w.Widths(), All(2));
+    }
+    Window other({"4", "2", "3"});
+    QCOMPARE(other.Widths(), All(1));
+  }
+
+  void lineWidthToggle() {
+    Window w({});
+    QPushButton* toggle = w.Find<QPushButton>("Button2");
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(2));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(1));
+    w.form.Traces().Series1().LinePen.SetWidth(3);  // Series1 alone decides
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(1));
+  }
+
+  void checkBoxesShowAndHideTheirTraces() {
+    Window w({});
+    QTest::mouseClick(w.Find<QCheckBox>("CheckBox1"), Qt::LeftButton);
+    QVERIFY(w.PenVisible(5) && w.PenVisible(6));
+    QTest::mouseClick(w.Find<QCheckBox>("CheckBox2"), Qt::LeftButton);
+    QVERIFY(!w.PenVisible(7) && !w.PenVisible(8));
+  }
+
+  void runThenStopRecordsAFileOfWholePages() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    QPushButton* run = w.Find<QPushButton>("ButtonRunStop");
+    QTest::mouseClick(run, Qt::LeftButton);
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QCOMPARE(run->text(), QStringLiteral("Stop"));
+    QVERIFY(!w.Find<QPushButton>("ButtonView")->isEnabled());
+    QVERIFY(!w.Find<QPushButton>("ButtonOpen")->isEnabled());
+
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 1200; ++i) {
+      const std::array<std::uint8_t, 9> frame{0xFF, 0xFF, static_cast<std::uint8_t>(i), 1, 2, 3, 4, 5, 6};
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    bytes.insert(bytes.end(), 16, 0);
+    std::span<const std::uint8_t> rest(bytes);
+    QTRY_VERIFY_WITH_TIMEOUT((rest = rest.subspan(line.Write(rest))).empty() &&
+                                 w.form.Recorder().FillPosition() == 200,
+                             10000);
+    QTest::mouseClick(run, Qt::LeftButton);
+    QCOMPARE(run->text(), QStringLiteral("Run"));
+    QVERIFY(w.Find<QPushButton>("ButtonView")->isEnabled());
+    QVERIFY(w.Find<QPushButton>("ButtonOpen")->isEnabled());
+    QCOMPARE(std::filesystem::file_size(w.form.Recorder().FilePath()), std::uintmax_t{14000});
+
+    // View shows the last page of what was just recorded.
+    QTest::mouseClick(w.Find<QPushButton>("ButtonView"), Qt::LeftButton);
+    QVERIFY(w.Find<QFrame>("Panel1")->isVisible());
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("2"));
+    QTest::mouseClick(w.Find<QPushButton>("ButtonClose"), Qt::LeftButton);
+    QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
+  }
+
+  void aFailingHandlerIsReportedAndTheWindowGoesOn() {
+    Window w({"/dev/no-such-converter"});
+    QPushButton* run = w.Find<QPushButton>("ButtonRunStop");
+    QTest::mouseClick(run, Qt::LeftButton);
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY(w.errors[0].contains("/dev/no-such-converter"));
+    QCOMPARE(run->text(), QStringLiteral("Run"));
+    QVERIFY(w.dir.Names().empty());  // the file made for the recording was removed again
+    QTest::mouseClick(w.Find<QPushButton>("Button2"), Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(2));  // still working
+  }
+
+  void theRealErrorBoxCarriesTheTitleAndTheMessage() {
+    ninetrace::testing::TTempDirectory dir;
+    TForm2 form({"/dev/no-such-converter"}, dir.Path());
+    form.show();
+    QString title, text;
+    QTimer::singleShot(200, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+      }
+    });
+    QTest::mouseClick(form.findChild<QPushButton*>("ButtonRunStop"), Qt::LeftButton);
+    QCOMPARE(title, QStringLiteral("ninetrace"));
+    QVERIFY(text.contains("/dev/no-such-converter"));
+    QCOMPARE(form.findChild<QPushButton*>("ButtonRunStop")->text(), QStringLiteral("Run"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,14 +1,74 @@
 // ninetrace-cli: command-line companions of the recorder.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "export_command.h"
+#include "info_command.h"
+#include "record_command.h"
 #include "simulate_command.h"
 
 namespace {
 
-constexpr const char* Usage = R"(usage: ninetrace-cli simulate [options]
+constexpr const char* Usage = R"(usage: ninetrace-cli COMMAND [options]
+
+commands:
+  record     record from the converter into a new file, as the window does
+  info       summarise a recording: pages, records, zero tail, channel statistics, duty cycles
+  export     write a recording as CSV, one row per record
+  simulate   play the converter, or a recording, on a pseudo-terminal
+
+ninetrace-cli COMMAND --help describes each command.
+)";
+
+constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--seconds N | --pages N] [--dir D]
+
+Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
+extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
+and, on stopping, the page received so far padded with zeros. Ctrl-C or SIGTERM stops cleanly.
+Every page is flushed to the disk as it is written. Progress goes to standard error, the path of
+the recording to standard output at the end.
+
+options:
+  --port P       a port number n for COMn (/dev/ttyS(n-1)), or a device path
+  --seconds N    stop after N seconds
+  --pages N      stop once N pages are written; the file then holds exactly N pages
+  --dir D        write the recording into directory D (default: the current directory)
+  --help         show this text
+)";
+
+constexpr const char* InfoUsage = R"(usage: ninetrace-cli info FILE
+
+Summarises a recording: its size, whole pages and records, whether the size is a whole number of
+pages and of records, the all-zero records at the end of the last page (the padding written on
+stopping), the minimum, maximum and mean of each channel as trace value (0..255.75) and as 10-bit
+code, and the fraction of records in which each digital input is set. The statistics leave the
+zero tail out. Reads the file once, in constant memory.
+
+options:
+  --help         show this text
+)";
+
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [-o OUT.csv]
+
+Writes a recording as CSV: a header row, then one row per record with the record's index in the
+file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
+four digital inputs (0 or 1). A partial record at the end of the file is skipped. Streams in
+constant memory whatever the size of the file.
+
+options:
+  --from-page A  first page to export, counting from 1 as the window does (default 1)
+  --to-page B    last page to export (default: the last page of the file)
+  -o OUT.csv     write to OUT.csv instead of standard output
+  --help         show this text
+)";
+
+constexpr const char* SimulateUsage = R"(usage: ninetrace-cli simulate [options]
 
 Plays the converter: five analog channels (sine, triangle, sawtooth, square, slow ramp) and four
 digital inputs (square waves), framed as 0xFF 0xFF + 7-byte record, at 19200 baud 8N1.
@@ -22,62 +82,185 @@ options:
   --device PATH  write to this device or file instead of a pseudo-terminal
   --faults       start in the middle of a frame and add stray bytes between frames now and then
   --log FILE     append every byte the line accepted to FILE
+  --replay FILE  send the records of a recording instead of the waveforms, and stop at its end;
+                 the zero tail of its last page is left out
+  --loop         with --replay: start the recording again at its end
   --help         show this text
 )";
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "ninetrace-cli: %s\n\n%s", message.c_str(), Usage);
+// Prints the message and the usage of the command; the exit status of a bad command line.
+int Fail(const std::string& message, const char* usage) {
+  std::fprintf(stderr, "ninetrace-cli: %s\n\n%s", message.c_str(), usage);
   return 2;
 }
 
 bool ParseNumber(const char* text, double& value) {
   char* end = nullptr;
   value = std::strtod(text, &end);
-  return end != text && *end == '\0';
+  return end != text && *end == '\0' && std::isfinite(value);
 }
 
-}  // namespace
+bool ParseCount(std::string_view text, std::int64_t& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc{} && end == text.data() + text.size() && value > 0;
+}
 
-int main(int argc, char** argv) {
-  if (argc < 2) return Fail("no command given");
-  const std::string_view command = argv[1];
-  if (command == "--help" || command == "help") {
-    std::fputs(Usage, stdout);
-    return 0;
+// Walks the arguments after the command; options that take a value take the next argument.
+class TArguments {
+ public:
+  TArguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
+
+  bool Next(std::string_view& arg) {
+    if (i_ >= argc_) return false;
+    arg = argv_[i_++];
+    return true;
   }
-  if (command != "simulate") return Fail("unknown command " + std::string(command));
+  const char* Value() { return i_ < argc_ ? argv_[i_++] : nullptr; }
 
-  ninetrace::simulator::TSimulateOptions options;
-  for (int i = 2; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+ private:
+  int argc_;
+  char** argv_;
+  int i_ = 2;
+};
+
+bool IsOption(std::string_view arg) { return arg.size() > 1 && arg.front() == '-'; }
+
+int RunRecord(int argc, char** argv) {
+  ninetrace::cli::TRecordOptions options;
+  TArguments args(argc, argv);
+  for (std::string_view arg; args.Next(arg);) {
     if (arg == "--help") {
-      std::fputs(Usage, stdout);
+      std::fputs(RecordUsage, stdout);
+      return 0;
+    }
+    if (arg != "--port" && arg != "--seconds" && arg != "--pages" && arg != "--dir")
+      return Fail((IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), RecordUsage);
+    const char* value = args.Value();
+    if (value == nullptr) return Fail(std::string(arg) + " needs a value", RecordUsage);
+    if (arg == "--port") {
+      options.Port = value;
+    } else if (arg == "--seconds") {
+      if (!ParseNumber(value, options.Seconds) || options.Seconds <= 0)
+        return Fail("--seconds needs a positive number", RecordUsage);
+    } else if (arg == "--pages") {
+      if (!ParseCount(value, options.Pages)) return Fail("--pages needs a positive whole number", RecordUsage);
+    } else {
+      options.Directory = value;
+    }
+  }
+  if (options.Port.empty()) return Fail("record needs --port", RecordUsage);
+  if (options.Seconds > 0 && options.Pages > 0) return Fail("give --seconds or --pages, not both", RecordUsage);
+  return ninetrace::cli::Record(options);
+}
+
+int RunInfo(int argc, char** argv) {
+  std::optional<std::string> file;
+  TArguments args(argc, argv);
+  for (std::string_view arg; args.Next(arg);) {
+    if (arg == "--help") {
+      std::fputs(InfoUsage, stdout);
+      return 0;
+    }
+    if (IsOption(arg)) return Fail("unknown option " + std::string(arg), InfoUsage);
+    if (file) return Fail("unexpected argument " + std::string(arg), InfoUsage);
+    file = arg;
+  }
+  if (!file) return Fail("info needs a recording file", InfoUsage);
+  return ninetrace::cli::Info(*file);
+}
+
+int RunExport(int argc, char** argv) {
+  ninetrace::cli::TExportOptions options;
+  bool haveFile = false;
+  TArguments args(argc, argv);
+  for (std::string_view arg; args.Next(arg);) {
+    if (arg == "--help") {
+      std::fputs(ExportUsage, stdout);
+      return 0;
+    }
+    if (!IsOption(arg)) {
+      if (haveFile) return Fail("unexpected argument " + std::string(arg), ExportUsage);
+      options.File = arg;
+      haveFile = true;
+      continue;
+    }
+    if (arg != "--from-page" && arg != "--to-page" && arg != "-o")
+      return Fail("unknown option " + std::string(arg), ExportUsage);
+    const char* value = args.Value();
+    if (value == nullptr) return Fail(std::string(arg) + " needs a value", ExportUsage);
+    if (arg == "-o") {
+      options.Output = value;
+    } else if (!ParseCount(value, arg == "--from-page" ? options.FromPage : options.ToPage)) {
+      return Fail(std::string(arg) + " needs a page number from 1", ExportUsage);
+    }
+  }
+  if (!haveFile) return Fail("export needs a recording file", ExportUsage);
+  if (options.ToPage > 0 && options.FromPage > options.ToPage)
+    return Fail("--from-page " + std::to_string(options.FromPage) + " is after --to-page " + std::to_string(options.ToPage),
+                ExportUsage);
+  return ninetrace::cli::Export(options);
+}
+
+int RunSimulate(int argc, char** argv) {
+  ninetrace::simulator::TSimulateOptions options;
+  bool seedGiven = false;
+  TArguments args(argc, argv);
+  for (std::string_view arg; args.Next(arg);) {
+    if (arg == "--help") {
+      std::fputs(SimulateUsage, stdout);
       return 0;
     }
     if (arg == "--faults") {
       options.Faults = true;
       continue;
     }
-    if (i + 1 >= argc) return Fail("unknown option or missing value: " + std::string(arg));
-    const char* value = argv[++i];
+    if (arg == "--loop") {
+      options.Loop = true;
+      continue;
+    }
+    if (arg != "--seconds" && arg != "--rate" && arg != "--seed" && arg != "--device" && arg != "--log" && arg != "--replay")
+      return Fail((IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), SimulateUsage);
+    const char* value = args.Value();
+    if (value == nullptr) return Fail(std::string(arg) + " needs a value", SimulateUsage);
     double number = 0;
     if (arg == "--seconds") {
-      if (!ParseNumber(value, number) || number <= 0) return Fail("--seconds needs a positive number");
+      if (!ParseNumber(value, number) || number <= 0) return Fail("--seconds needs a positive number", SimulateUsage);
       options.Seconds = number;
     } else if (arg == "--rate") {
-      if (!ParseNumber(value, number) || number <= 0 || number > 1000) return Fail("--rate needs a number from 0 to 1000");
+      if (!ParseNumber(value, number) || number <= 0 || number > 1000)
+        return Fail("--rate needs a number from 0 to 1000", SimulateUsage);
       options.Rate = number;
     } else if (arg == "--seed") {
       char* end = nullptr;
       options.Seed = std::strtoull(value, &end, 10);
-      if (end == value || *end != '\0') return Fail("--seed needs a whole number");
+      if (end == value || *end != '\0') return Fail("--seed needs a whole number", SimulateUsage);
+      seedGiven = true;
     } else if (arg == "--device") {
       options.Device = value;
     } else if (arg == "--log") {
       options.LogFile = value;
     } else {
-      return Fail("unknown option " + std::string(arg));
+      options.Replay = value;
     }
   }
+  if (options.Replay.empty() && options.Loop) return Fail("--loop needs --replay", SimulateUsage);
+  if (!options.Replay.empty() && (options.Faults || seedGiven))
+    return Fail("--faults and --seed shape the waveforms; they do not apply to --replay", SimulateUsage);
   return ninetrace::simulator::Simulate(options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Fail("no command given", Usage);
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "help") {
+    std::fputs(Usage, stdout);
+    return 0;
+  }
+  if (command == "record") return RunRecord(argc, argv);
+  if (command == "info") return RunInfo(argc, argv);
+  if (command == "export") return RunExport(argc, argv);
+  if (command == "simulate") return RunSimulate(argc, argv);
+  return Fail("unknown command " + std::string(command), Usage);
 }

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/serial_pty.h"
+#include "replay_line.h"
 #include "simulator.h"
 
 namespace ninetrace::simulator {
@@ -93,6 +95,13 @@ int Simulate(const TSimulateOptions& options) {
   std::optional<TSerialPty> pty;
   TFileDescriptor device;
   TFileDescriptor log;
+  std::optional<TReplayLine> replay;
+  try {
+    if (!options.Replay.empty()) replay.emplace(options.Replay, options.Loop);
+  } catch (const TFileError& e) {
+    std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
+    return 1;
+  }
   try {
     if (options.Device.empty()) {
       pty.emplace();
@@ -114,6 +123,12 @@ int Simulate(const TSimulateOptions& options) {
   std::fflush(stdout);
 
   TConverterLine line(options.Seed, options.Faults);
+  const auto appendNext = [&](std::vector<std::uint8_t>& out) {
+    if (replay) return replay->AppendNext(out);
+    line.AppendNext(out);
+    return true;
+  };
+  bool ended = false;  // the recording has been played to its end
   std::vector<std::uint8_t> pending;
   std::size_t pendingStart = 0;
   const double bytesPerSecond = LineBytesPerSecond * options.Rate;
@@ -126,8 +141,15 @@ int Simulate(const TSimulateOptions& options) {
     const double elapsed = SecondsBetween(start, Now());
     if (options.Seconds > 0 && elapsed >= options.Seconds) break;
     // Bytes owed by the clock since the start; the line never waits for a reader.
-    const auto owed = static_cast<std::uint64_t>(elapsed * bytesPerSecond) - due;
-    while (pending.size() - pendingStart < owed) line.AppendNext(pending);
+    auto owed = static_cast<std::uint64_t>(elapsed * bytesPerSecond) - due;
+    try {
+      while (!ended && pending.size() - pendingStart < owed) ended = !appendNext(pending);
+    } catch (const TFileError& e) {  // the recording being replayed could not be read on
+      std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
+      exitCode = 1;
+      break;
+    }
+    if (ended) owed = std::min<std::uint64_t>(owed, pending.size() - pendingStart);
     const std::span<const std::uint8_t> burst(pending.data() + pendingStart, owed);
     std::size_t accepted = burst.size();
     try {
@@ -154,6 +176,7 @@ int Simulate(const TSimulateOptions& options) {
       pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(pendingStart));
       pendingStart = 0;
     }
+    if (ended && pendingStart == pending.size()) break;
     AddNanoseconds(wake, BurstNanoseconds);
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
   }
@@ -168,8 +191,9 @@ int Simulate(const TSimulateOptions& options) {
       quiet = pty->SlaveQueueCount() <= ReaderKeepsBack ? quiet + 1 : 0;
     }
   }
-  std::fprintf(stderr, "ninetrace-cli simulate: %llu frames generated, %llu bytes written, %llu lost (no reader), %llu stray\n",
-               static_cast<unsigned long long>(line.FramesMade()), static_cast<unsigned long long>(written),
+  std::fprintf(stderr, "ninetrace-cli simulate: %llu frames %s, %llu bytes written, %llu lost (no reader), %llu stray\n",
+               static_cast<unsigned long long>(replay ? replay->FramesMade() : line.FramesMade()),
+               replay ? "replayed" : "generated", static_cast<unsigned long long>(written),
                static_cast<unsigned long long>(lost), static_cast<unsigned long long>(line.StrayBytes()));
   return exitCode;
 }

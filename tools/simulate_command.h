@@ -1,5 +1,5 @@
 // `ninetrace-cli simulate`: plays the converter on a pseudo-terminal (or a given device or file)
-// at the real line rate, for trying the recorder without the hardware.
+// at the real line rate, for trying the recorder without the hardware, or plays a recording back.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,8 @@ struct TSimulateOptions {
   std::string Device;  // empty: a new pseudo-terminal
   bool Faults = false;
   std::string LogFile;  // every byte the line accepted is appended here
+  std::string Replay;   // a recording to play instead of the waveforms
+  bool Loop = false;    // start the recording again at its end
 };
 
 // Runs until the time is up or a signal arrives; returns the process exit code.

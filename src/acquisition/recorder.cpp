@@ -104,6 +104,8 @@ void TRecorder::AppendPage() {
   try {
     file_.SeekEnd();
     file_.WriteAll(page_.data(), static_cast<std::int64_t>(PageSize));
+    // Each page goes to the disk as it is written: a crash loses at most the page being filled.
+    file_.Sync();
     ++pagesWritten_;
     return;
   } catch (const TFileError& e) {

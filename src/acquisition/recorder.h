@@ -53,6 +53,8 @@ class TRecorder {
   const std::string& FileName() const { return fileName_; }
   std::filesystem::path FilePath() const { return directory_ / fileName_; }
   std::size_t FillPosition() const { return fill_; }
+  // Whole pages written to the file of the current or last recording, each synced to the disk.
+  std::int64_t PagesWritten() const { return pagesWritten_; }
 
   // Shared with the page viewer, which reads recorded pages into the same buffer.
   TDataFile& DataFile() { return file_; }

@@ -24,7 +24,13 @@ bool TDataFile::CreateNew(const std::filesystem::path& name) {
   Close();
   name_ = name;
   fd_.Reset(::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644));
-  if (fd_.IsOpen()) return true;
+  if (fd_.IsOpen()) {
+    // The new name must reach the disk too, or pages synced later would have no name after a crash.
+    const std::filesystem::path parent = name.parent_path().empty() ? "." : name.parent_path();
+    const TFileDescriptor directory(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.IsOpen()) ::fsync(directory.Get());
+    return true;
+  }
   if (errno == EEXIST) return false;
   Fail("Cannot create", errno);
 }
@@ -80,6 +86,10 @@ void TDataFile::WriteAll(const std::uint8_t* buffer, std::int64_t count) {
       Fail("Cannot write to", errno);
     }
   }
+}
+
+void TDataFile::Sync() {
+  if (::fdatasync(fd_.Get()) != 0 && errno != EINVAL) Fail("Cannot write to", errno);
 }
 
 void TDataFile::Truncate(std::int64_t size) {

@@ -40,6 +40,8 @@ class TDataFile {
   std::int64_t Read(std::uint8_t* buffer, std::int64_t count);
   // Writes all `count` bytes or throws TFileError naming the file and the reason.
   void WriteAll(const std::uint8_t* buffer, std::int64_t count);
+  // Puts what was written on the disk, so a crash cannot take it; throws TFileError.
+  void Sync();
   // Cuts the file back to `size` bytes, e.g. to drop a page that only partly reached the disk.
   void Truncate(std::int64_t size);
 

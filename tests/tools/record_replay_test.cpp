@@ -1,0 +1,148 @@
+// record and simulate --replay against each other over pseudo-terminals, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "../platform/test_files.h"
+#include "cli_run.h"
+#include "recordings.h"
+
+using namespace ninetrace;
+using namespace ninetrace::testing;
+
+namespace {
+
+namespace fs = std::filesystem;
+using TBytes = std::vector<std::uint8_t>;
+
+// The recording `record` made in `dir`; empty while there is none.
+fs::path FindRecording(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().extension() == ".bin") return entry.path();
+  return {};
+}
+
+// The index of the first record in which the two differ over the first `records`; -1 if none.
+long FirstDifference(const TBytes& a, const TBytes& b, std::size_t records) {
+  if (a.size() < records * RecordSize || b.size() < records * RecordSize) return 0;
+  const auto end = a.begin() + static_cast<std::ptrdiff_t>(records * RecordSize);
+  const auto at = std::mismatch(a.begin(), end, b.begin()).first;
+  return at == end ? -1 : static_cast<long>((at - a.begin()) / static_cast<std::ptrdiff_t>(RecordSize));
+}
+
+// Records before the all-zero padding at the end.
+std::size_t DataRecords(const TBytes& file) {
+  std::size_t n = file.size() / RecordSize;
+  const auto isZero = [&](std::size_t r) {
+    const auto at = file.begin() + static_cast<std::ptrdiff_t>(r * RecordSize);
+    return std::all_of(at, at + static_cast<std::ptrdiff_t>(RecordSize), [](std::uint8_t b) { return b == 0; });
+  };
+  while (n > 0 && isZero(n - 1)) --n;
+  return n;
+}
+
+class CliRecord : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directory(out_); }
+
+  TTempDirectory dir_;
+  const fs::path out_ = dir_ / "out";
+  const fs::path log_ = dir_ / "sent.log";
+};
+
+TEST_F(CliRecord, KeepsEveryFrameTheSimulatorSentInExactlyThePagesAskedFor) {
+  TCliRun simulator({"simulate", "--rate", "10", "--faults", "--seed", "3", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliRun record({"record", "--port", port, "--pages", "3", "--dir", out_}, dir_.Path(), "record");
+  ASSERT_TRUE(record.WaitForExit(30s));
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+  ASSERT_EQ(record.Status(), 0) << record.Err();
+
+  const fs::path file = FindRecording(out_);
+  EXPECT_TRUE(std::regex_match(file.filename().string(), std::regex(R"(\d{6} \d{6}\.bin)"))) << file;
+  EXPECT_EQ(record.Out(), file.string() + "\n");
+  EXPECT_NE(record.Err().find("3 pages, 3000 frames"), std::string::npos) << record.Err();
+  const TBytes recorded = ReadWholeFile(file);
+  const TBytes sent = SynchronisedRecords(ReadWholeFile(log_));
+  ASSERT_EQ(recorded.size(), 3 * PageSize);
+  EXPECT_EQ(FirstDifference(recorded, sent, 3 * RecordsPerPage), -1);
+}
+
+TEST_F(CliRecord, SigtermMidPageKeepsTheWholePagesAndWritesThePartialOne) {
+  TCliRun simulator({"simulate", "--rate", "10", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record");
+  fs::path file;
+  ASSERT_TRUE(record.WaitUntil(
+      [&] {
+        file = FindRecording(out_);
+        return !file.empty() && fs::file_size(file) >= PageSize;
+      },
+      20s))
+      << record.Err();
+  // A page takes about half a second at this rate: a quarter of a second on is well into the next.
+  EXPECT_FALSE(record.WaitForExit(250ms));
+  record.Signal(SIGTERM);
+  ASSERT_TRUE(record.WaitForExit(10s));
+  EXPECT_EQ(record.Status(), 0) << record.Err();
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+
+  const TBytes recorded = ReadWholeFile(file);
+  const std::size_t data = DataRecords(recorded);
+  ASSERT_GT(data, RecordsPerPage);
+  EXPECT_NE(data % RecordsPerPage, 0u) << "stopped on a page boundary";
+  EXPECT_EQ(recorded.size(), (data / RecordsPerPage + 1) * PageSize);
+  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+  EXPECT_NE(record.Err().find(std::to_string(data) + " frames"), std::string::npos) << record.Err();
+}
+
+TEST_F(CliRecord, ARecordingReplayedOnTheLineIsRecordedAgainRecordForRecord) {
+  // 2.4 pages of samples and the zero tail of a stopped recording.
+  const fs::path original = dir_ / "original.bin";
+  WriteRecording(original, 2400, 600);
+  TCliRun replay({"simulate", "--replay", original, "--rate", "10", "--loop"}, dir_.Path(), "replay");
+  const std::string port = replay.FirstLine();
+  ASSERT_FALSE(port.empty()) << replay.Err();
+  TCliRun record({"record", "--port", port, "--pages", "3", "--dir", out_}, dir_.Path(), "record");
+  ASSERT_TRUE(record.WaitForExit(30s));
+  replay.Signal(SIGTERM);
+  ASSERT_TRUE(replay.WaitForExit(10s));
+  ASSERT_EQ(record.Status(), 0) << record.Err();
+
+  // The samples of the original, then, looping without its zero tail, its start again.
+  TBytes expected;
+  for (std::int64_t n = 0; n < 3000; ++n) {
+    const auto r = TestRecord(n % 2400);
+    expected.insert(expected.end(), r.begin(), r.end());
+  }
+  const TBytes again = ReadWholeFile(FindRecording(out_));
+  ASSERT_EQ(again.size(), 3 * PageSize);
+  EXPECT_EQ(FirstDifference(again, expected, 3000), -1);
+}
+
+TEST_F(CliRecord, AReplayFramesEveryRecordOnceAndStopsAtTheEnd) {
+  // A last page half padding, and a cut-off record after it.
+  const fs::path original = dir_ / "original.bin";
+  WriteRecording(original, 1500, 500, 3);
+  const fs::path line = dir_ / "line.bin";
+  const TCliResult run = RunCli({"simulate", "--replay", original, "--rate", "1000", "--device", line, "--log", log_},
+                                dir_.Path(), 30s);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("1500 frames replayed"), std::string::npos) << run.Err;
+
+  TBytes expected;
+  for (std::int64_t n = 0; n < 1500; ++n) {
+    const auto r = TestRecord(n);
+    expected.insert(expected.end(), {SyncByte, SyncByte});
+    expected.insert(expected.end(), r.begin(), r.end());
+  }
+  EXPECT_TRUE(ReadWholeFile(line) == expected);
+  EXPECT_TRUE(ReadWholeFile(log_) == expected);
+}
+
+}  // namespace

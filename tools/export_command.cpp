@@ -1,0 +1,217 @@
+#include "export_command.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/file_descriptor.h"
+#include "recording_reader.h"
+#include "simulator.h"
+
+namespace ninetrace::cli {
+
+namespace {
+
+constexpr int AnalogChannels = 5;
+constexpr int DigitalInputs = 4;
+constexpr int CodeCount = 1024;
+
+constexpr char Header[] = "record,ch1,ch2,ch3,ch4,ch5,code1,code2,code3,code4,code5,d1,d2,d3,d4\n";
+
+// A CSV field with its leading comma, padded so it is always copied as one 8-byte block.
+struct TCell {
+  std::array<char, 8> Text{};
+  std::size_t Length = 0;
+};
+
+// Every field a record can produce, formatted once: a row is then a few fixed-size copies, with
+// no number formatting and no allocation per row. The texts come from the decoding the traces
+// use (the same for every channel), so the CSV shows exactly what the window plots.
+struct TFieldTables {
+  std::array<TCell, CodeCount> Value;              // ",255.75"
+  std::array<TCell, CodeCount> Code;               // ",1023"
+  std::array<std::array<char, 16>, 16> Digital{};  // ",0,1,0,1\n" for the four inputs as bits 0..3
+  static constexpr std::size_t DigitalLength = 2 * DigitalInputs + 1;
+
+  TFieldTables() {
+    for (int code = 0; code < CodeCount; ++code) {
+      const simulator::TRecordBytes bytes = simulator::PackRecord({code, code, code, code, code}, 0);
+      Value[static_cast<std::size_t>(code)] = Format(DecodeTraceValues(TSampleRecord(bytes))[0]);
+      Code[static_cast<std::size_t>(code)] = Format(ChannelCode(TSampleRecord(bytes), 0));
+    }
+    for (unsigned bits = 0; bits < 16; ++bits) {
+      const simulator::TRecordBytes bytes = simulator::PackRecord({0, 0, 0, 0, 0}, bits);
+      char* out = Digital[bits].data();
+      for (int d = 0; d < DigitalInputs; ++d) {
+        *out++ = ',';
+        *out++ = static_cast<char>('0' + DigitalBit(TSampleRecord(bytes), d));
+      }
+      *out = '\n';
+    }
+  }
+
+  template <class T>
+  static TCell Format(T number) {
+    TCell cell;
+    cell.Text[0] = ',';
+    const auto result = std::to_chars(cell.Text.data() + 1, cell.Text.data() + cell.Text.size(), number);
+    cell.Length = static_cast<std::size_t>(result.ptr - cell.Text.data());
+    return cell;
+  }
+};
+
+// The record index as decimal text, counted up in place: cheaper than formatting every row.
+class TDecimalCounter {
+ public:
+  static constexpr std::size_t MaxDigits = 20;
+
+  explicit TDecimalCounter(std::int64_t start) {
+    char text[MaxDigits];
+    const auto result = std::to_chars(text, text + MaxDigits, start);
+    const auto length = static_cast<std::size_t>(result.ptr - text);
+    first_ = MaxDigits - length;
+    std::memcpy(digits_.data() + first_, text, length);
+  }
+
+  // Copies the digits to `out` as one fixed-size block; returns the end of the digits.
+  char* CopyTo(char* out) const {
+    std::memcpy(out, digits_.data() + first_, MaxDigits);
+    return out + (MaxDigits - first_);
+  }
+
+  void Increment() {
+    std::size_t i = MaxDigits;
+    while (i > first_ && digits_[i - 1] == '9') digits_[--i] = '0';
+    if (i == first_) {
+      digits_[--first_] = '1';  // all nines: one digit more
+    } else {
+      ++digits_[i - 1];
+    }
+  }
+
+ private:
+  // Digits in [first_, MaxDigits); the rest is slack for the fixed-size copy.
+  std::array<char, 2 * MaxDigits> digits_{};
+  std::size_t first_ = MaxDigits;
+};
+
+// Collects rows and writes them in large blocks.
+class TBlockWriter {
+ public:
+  static constexpr std::size_t BlockSize = 256 * 1024;
+  static constexpr std::size_t RowRoom = 128;  // the longest row, with the slack of its block copies
+
+  TBlockWriter(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(BlockSize + RowRoom) {}
+
+  char* End() { return end_; }
+  void SetEnd(char* end) {
+    end_ = end;
+    if (end_ >= buffer_.data() + BlockSize) Flush();
+  }
+  void Append(const char* text, std::size_t length) {
+    std::memcpy(end_, text, length);
+    SetEnd(end_ + length);
+  }
+
+  void Flush() {
+    const char* from = buffer_.data();
+    while (from < end_) {
+      const ssize_t n = ::write(fd_, from, static_cast<std::size_t>(end_ - from));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw std::system_error(n < 0 ? errno : ENOSPC, std::generic_category(), "cannot write " + name_);
+      from += n;
+    }
+    end_ = buffer_.data();
+  }
+
+ private:
+  int fd_;
+  std::string name_;
+  std::vector<char> buffer_;
+  char* end_ = buffer_.data();
+};
+
+void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out) {
+  static const TFieldTables tables;
+  TDecimalCounter index(first);
+  reader.SeekRecord(first);
+  for (std::int64_t left = end - first; left > 0;) {
+    const std::span<const std::uint8_t> chunk = reader.Next(left);
+    if (chunk.empty()) break;
+    left -= static_cast<std::int64_t>(chunk.size() / RecordSize);
+    for (std::size_t at = 0; at < chunk.size(); at += RecordSize) {
+      const TSampleRecord record(chunk.data() + at, RecordSize);
+      char* row = index.CopyTo(out.End());
+      for (int c = 0; c < AnalogChannels; ++c) {
+        const TCell& cell = tables.Value[static_cast<std::size_t>(ChannelCode(record, c))];
+        std::memcpy(row, cell.Text.data(), cell.Text.size());
+        row += cell.Length;
+      }
+      for (int c = 0; c < AnalogChannels; ++c) {
+        const TCell& cell = tables.Code[static_cast<std::size_t>(ChannelCode(record, c))];
+        std::memcpy(row, cell.Text.data(), cell.Text.size());
+        row += cell.Length;
+      }
+      unsigned bits = 0;
+      for (int d = 0; d < DigitalInputs; ++d) bits |= static_cast<unsigned>(DigitalBit(record, d)) << d;
+      std::memcpy(row, tables.Digital[bits].data(), tables.Digital[bits].size());
+      out.SetEnd(row + TFieldTables::DigitalLength);
+      index.Increment();
+    }
+  }
+}
+
+}  // namespace
+
+int Export(const TExportOptions& options) {
+  try {
+    TRecordingReader reader(options.File);
+    const std::int64_t pages = reader.Pages();
+    if (options.FromPage > std::max<std::int64_t>(pages, 1)) {
+      std::fprintf(stderr, "ninetrace-cli export: --from-page %lld is past the end: %s has %lld pages\n",
+                   static_cast<long long>(options.FromPage), options.File.c_str(), static_cast<long long>(pages));
+      return 2;
+    }
+    const std::int64_t perPage = static_cast<std::int64_t>(RecordsPerPage);
+    const std::int64_t first = (options.FromPage - 1) * perPage;
+    const std::int64_t lastPage = options.ToPage > 0 ? std::min(options.ToPage, pages) : pages;
+    const std::int64_t end = std::min(lastPage * perPage, reader.Records());
+
+    TFileDescriptor file;
+    int fd = STDOUT_FILENO;
+    std::string outputName = "standard output";
+    if (!options.Output.empty()) {
+      file.Reset(::open(options.Output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+      if (!file.IsOpen()) {
+        std::fprintf(stderr, "ninetrace-cli export: cannot create %s: %s\n", options.Output.c_str(), std::strerror(errno));
+        return 1;
+      }
+      fd = file.Get();
+      outputName = options.Output.string();
+    }
+    TBlockWriter out(fd, outputName);
+    out.Append(Header, sizeof Header - 1);
+    WriteRows(reader, first, end, out);
+    out.Flush();
+    if (end == reader.Records() && reader.PartialRecordBytes() > 0)
+      std::fprintf(stderr, "ninetrace-cli export: skipped the partial record of %lld bytes at the end of %s\n",
+                   static_cast<long long>(reader.PartialRecordBytes()), options.File.c_str());
+    return 0;
+  } catch (const TFileError& e) {
+    std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
+  }
+  return 1;
+}
+
+}  // namespace ninetrace::cli

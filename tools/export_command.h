@@ -1,0 +1,19 @@
+// `ninetrace-cli export`: a recording as CSV, one row per record, streamed in constant memory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace ninetrace::cli {
+
+struct TExportOptions {
+  std::filesystem::path File;
+  std::int64_t FromPage = 1;     // pages numbered from 1, as the window shows them
+  std::int64_t ToPage = 0;       // 0: the last page
+  std::filesystem::path Output;  // empty: standard output
+};
+
+// Writes the CSV; returns the process exit code.
+int Export(const TExportOptions& options);
+
+}  // namespace ninetrace::cli

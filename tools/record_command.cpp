@@ -1,0 +1,176 @@
+#include "record_command.h"
+
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <system_error>
+
+#include "acquisition/recorder.h"
+#include "acquisition/trace_set.h"
+#include "chart/axis_panel.h"
+
+namespace ninetrace::cli {
+
+namespace {
+
+constexpr long TickNanoseconds = 100'000'000;  // the window's timer
+constexpr int TicksPerProgressLine = 3;        // about three updates a second
+
+volatile sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+// Restores the previous handlers on the way out, so a test calling Record in-process is left as it was.
+class TStopSignals {
+ public:
+  TStopSignals() {
+    stopRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: the tick sleep ends at once on a signal
+    sigaction(SIGINT, &action, &savedInt_);
+    sigaction(SIGTERM, &action, &savedTerm_);
+  }
+  ~TStopSignals() {
+    sigaction(SIGINT, &savedInt_, nullptr);
+    sigaction(SIGTERM, &savedTerm_, nullptr);
+  }
+  TStopSignals(const TStopSignals&) = delete;
+  TStopSignals& operator=(const TStopSignals&) = delete;
+
+ private:
+  struct sigaction savedInt_ {};
+  struct sigaction savedTerm_ {};
+};
+
+timespec Now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t;
+}
+
+double SecondsBetween(const timespec& from, const timespec& to) {
+  return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
+}
+
+void AddNanoseconds(timespec& t, long ns) {
+  t.tv_nsec += ns;
+  while (t.tv_nsec >= 1'000'000'000) {
+    t.tv_nsec -= 1'000'000'000;
+    ++t.tv_sec;
+  }
+}
+
+class TProgress {
+ public:
+  TProgress() : inPlace_(::isatty(STDERR_FILENO) == 1) {}
+
+  void Update(std::int64_t pages, std::int64_t frames, std::int64_t dropped, double seconds, bool pageWritten) {
+    // On a terminal the line is redrawn a few times a second; in a log, a line per page.
+    if (inPlace_) {
+      if (++ticks_ % TicksPerProgressLine != 0) return;
+      std::fprintf(stderr, "\r%s", Line(pages, frames, dropped, seconds).c_str());
+      shown_ = true;
+    } else if (pageWritten) {
+      std::fprintf(stderr, "%s\n", Line(pages, frames, dropped, seconds).c_str());
+    }
+  }
+
+  // Ends the line redrawn in place before anything else is printed.
+  void Finish() {
+    if (shown_) std::fputc('\n', stderr);
+    shown_ = false;
+  }
+
+ private:
+  static std::string Line(std::int64_t pages, std::int64_t frames, std::int64_t dropped, double seconds) {
+    char text[160];
+    std::snprintf(text, sizeof text, "recording: %lld pages written, %lld frames, %lld bytes dropped, %.1f s   ",
+                  static_cast<long long>(pages), static_cast<long long>(frames), static_cast<long long>(dropped), seconds);
+    return text;
+  }
+
+  bool inPlace_;
+  bool shown_ = false;
+  int ticks_ = 0;
+};
+
+}  // namespace
+
+int Record(const TRecordOptions& options) {
+  const TStopSignals stopSignals;
+  TCustomAxisPanel chart;  // never drawn: the traces only need a chart to belong to
+  TTraceSet traces(chart);
+  TRecorder recorder(traces, {}, SystemClock(), options.Directory);
+  try {
+    recorder.Run(options.Port);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
+    return 1;
+  }
+
+  TProgress progress;
+
+  const timespec start = Now();
+  timespec wake = start;
+  while (!stopRequested) {
+    AddNanoseconds(wake, TickNanoseconds);
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
+    if (stopRequested) break;
+    const std::int64_t pagesBefore = recorder.PagesWritten();
+    try {
+      recorder.Tick();
+    } catch (const TRecordingError& e) {
+      progress.Finish();
+      std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
+      return 1;
+    }
+    const std::int64_t pages = recorder.PagesWritten();
+    const double elapsed = SecondsBetween(start, Now());
+    if (options.Pages > 0 && pages >= options.Pages) break;
+    if (options.Seconds > 0 && elapsed >= options.Seconds) break;
+    progress.Update(pages, recorder.Synchroniser().FramesReceived(), recorder.Synchroniser().BytesDropped(), elapsed,
+                    pages > pagesBefore);
+    // After a stall (a suspended process, a slow disk) catch up at once instead of ticking in a burst.
+    const timespec now = Now();
+    if (SecondsBetween(wake, now) > 1e-9 * TickNanoseconds) wake = now;
+  }
+
+  const double elapsed = SecondsBetween(start, Now());
+  const std::int64_t frames = recorder.Synchroniser().FramesReceived();
+  const std::int64_t dropped = recorder.Synchroniser().BytesDropped();
+  progress.Finish();
+  int exitCode = 0;
+  try {
+    recorder.Stop();  // writes the page received so far, zero-padded
+  } catch (const TRecordingError& e) {
+    std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
+    exitCode = 1;
+  }
+  std::int64_t pages = recorder.PagesWritten();  // the last one, zero-padded, included
+  if (exitCode == 0 && options.Pages > 0 && pages > options.Pages) {
+    // The last tick may have run on into the next page; the pages asked for are all there is.
+    pages = options.Pages;
+    std::error_code error;
+    std::filesystem::resize_file(recorder.FilePath(), static_cast<std::uintmax_t>(pages) * PageSize, error);
+    if (error) {
+      std::fprintf(stderr, "ninetrace-cli record: cannot cut %s to %lld pages: %s\n", recorder.FileName().c_str(),
+                   static_cast<long long>(pages), error.message().c_str());
+      exitCode = 1;
+    }
+  }
+  if (exitCode == 0) {
+    const std::int64_t kept = std::min(frames, pages * static_cast<std::int64_t>(RecordsPerPage));
+    std::fprintf(stderr, "ninetrace-cli record: %lld pages, %lld frames, %lld bytes dropped while synchronising, %.1f s\n",
+                 static_cast<long long>(pages), static_cast<long long>(kept), static_cast<long long>(dropped), elapsed);
+    std::printf("%s\n", recorder.FilePath().c_str());
+  }
+  return exitCode;
+}
+
+}  // namespace ninetrace::cli

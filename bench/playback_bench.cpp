@@ -6,7 +6,6 @@
 
 #include <stdlib.h>
 
-#include <QGuiApplication>
 
 #include <cmath>
 #include <cstdint>
@@ -93,12 +92,3 @@ BENCHMARK(OverviewPress)->Name("All_no_draw/300_pages")->Args({300, 0})->Unit(be
 BENCHMARK(OverviewPress)->Name("All_no_draw/1_hour_767_pages")->Args({767, 0})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -5,12 +5,12 @@
 
 int main(int argc, char** argv) {
   ninetrace::TApplication app(argc, argv);
-  int status = 0;
-  ninetrace::RunGuarded(ninetrace::ShowErrorBox, [&] {
+  // A failure in start-up or in the loop reaches the person as an error box; the program then
+  // ends normally, having told them.
+  ninetrace::RunGuarded(ninetrace::ShowErrorBox, [] {
     ninetrace::TForm2 form(QApplication::arguments().mid(1));
     form.show();
-    app.exec();
+    QApplication::exec();
   });
-  // Failures were shown to the person already; the program itself ends normally.
-  return status;
+  return 0;
 }

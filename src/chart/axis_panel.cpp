@@ -29,10 +29,6 @@ void TCustomAxisPanel::SetColor(TColor value) {
   Invalidate();
 }
 
-void TCustomAxisPanel::Invalidate() {
-  if (AutoRepaint) ++invalidateCount_;
-}
-
 bool TCustomAxisPanel::IsFreeSeriesColor(TColor color) const {
   for (const TChartSeries* s : seriesList_)
     if (s->SeriesColor() == color) return false;

@@ -45,7 +45,9 @@ class TCustomAxisPanel {
   virtual TColor BackWallColor() const { return clDefault; }
 
   // The single repaint request; only marks the chart while AutoRepaint is true.
-  virtual void Invalidate();
+  virtual void Invalidate() {
+    if (AutoRepaint) ++invalidateCount_;
+  }
   bool AutoRepaint = true;
   std::int64_t InvalidateCount() const { return invalidateCount_; }
   bool Destroying() const { return destroying_; }

@@ -19,14 +19,19 @@ TChartSeries::~TChartSeries() {
   SetParentChart(nullptr);
 }
 
-std::int32_t TChartSeries::AddPoint(double x, double y, std::string_view label, TColor color) {
+std::int32_t TChartSeries::AddPointWithEntries(double x, double y, std::string_view label, TColor color) {
   XValues.PendingValue = x;
   YValues.PendingValue = y;
   if (OnBeforeAdd && !OnBeforeAdd(this)) return -1;
   const std::int32_t index = XValues.AddInOrder(XValues.PendingValue);
   YValues.InsertAt(index, YValues.PendingValue);
-  pointColors_.Insert(index, color);
-  pointLabels_.Insert(index, label.empty() ? nullptr : std::make_unique<std::string>(label));
+  if (color == clDefault && label.empty()) {  // every point the traces add: no entries to store
+    pointColors_.InsertDefault(index);
+    pointLabels_.InsertDefault(index);
+  } else {
+    pointColors_.Insert(index, color);
+    pointLabels_.Insert(index, label.empty() ? nullptr : std::make_unique<std::string>(label));
+  }
   if (OnAfterAdd) OnAfterAdd(this, index);
   if (active_) RequestRepaint();
   return index;
@@ -52,10 +57,6 @@ TColor TChartSeries::PointColor(std::int32_t i) const {
 std::string TChartSeries::PointLabel(std::int32_t i) const {
   const TPointLabel* entry = pointLabels_.Find(i);
   return entry && *entry ? **entry : std::string();
-}
-
-void TChartSeries::RequestRepaint() {
-  if (parentChart_) parentChart_->Invalidate();
 }
 
 void TChartSeries::SetTitle(const std::string& value) {

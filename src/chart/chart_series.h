@@ -9,6 +9,7 @@
 #include "chart/chart_axis.h"
 #include "chart/chart_value_list.h"
 #include "chart/colors.h"
+#include "chart/axis_panel.h"
 #include "chart/point_attribute_list.h"
 #include "platform/chart_host.h"
 
@@ -33,7 +34,19 @@ class TChartSeries {
   TChartSeries& operator=(const TChartSeries&) = delete;
 
   // Points.
-  std::int32_t AddPoint(double x, double y, std::string_view label = {}, TColor color = clDefault);
+  // Inline for the hot case, a point with the default colour, no label and no hooks: the
+  // overview adds millions of them between two frames.
+  std::int32_t AddPoint(double x, double y, std::string_view label = {}, TColor color = clDefault) {
+    if (OnBeforeAdd || OnAfterAdd || color != clDefault || !label.empty()) return AddPointWithEntries(x, y, label, color);
+    XValues.PendingValue = x;
+    YValues.PendingValue = y;
+    const std::int32_t index = XValues.AddInOrder(x);
+    YValues.InsertAt(index, y);
+    pointColors_.InsertDefault(index);
+    pointLabels_.InsertDefault(index);
+    if (active_) RequestRepaint();
+    return index;
+  }
   void Clear();
   std::int32_t PointCount() const { return XValues.Count(); }
   double XAt(std::int32_t i) const { return XValues.ValueAt(i); }
@@ -76,7 +89,7 @@ class TChartSeries {
   std::function<void(TChartSeries* sender)> AfterDrawValues;
 
   // Asks the chart for a repaint; never draws.
-  void RequestRepaint();
+  void RequestRepaint();  // defined after the chart panel, below
 
   // Properties that repaint only when they change.
   const std::string& Title() const { return title_; }
@@ -118,6 +131,8 @@ class TChartSeries {
   std::function<void(TChartSeries* sender)> OnClearValues;
 
  protected:
+  std::int32_t AddPointWithEntries(double x, double y, std::string_view label, TColor color);
+
   // Draws points FirstDrawIndex..LastDrawIndex; the base series draws nothing per value.
   virtual void DrawValueRange();
   virtual void DrawLineValue(std::int32_t) {}
@@ -141,5 +156,9 @@ class TChartSeries {
   TPointColorList pointColors_;
   TPointLabelList pointLabels_;
 };
+
+inline void TChartSeries::RequestRepaint() {
+  if (parentChart_) parentChart_->Invalidate();
+}
 
 }  // namespace ninetrace

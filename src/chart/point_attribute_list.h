@@ -32,6 +32,13 @@ class TLazyPointList {
     ++count_;
   }
 
+  void InsertDefault(std::int32_t index) {
+    if (items_.empty())
+      ++count_;
+    else
+      Insert(index, Traits::Default());
+  }
+
   // The entry at index, or nullptr when it holds the default.
   const T* Find(std::int32_t index) const {
     if (items_.empty() || index < 0 || index >= count_) return nullptr;

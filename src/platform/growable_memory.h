@@ -21,7 +21,7 @@ class TGrowableMemory {
   void Release();
 
   // Blocks of at least this size are page-mapped.
-  static constexpr std::size_t MapThreshold = 256 * 1024;
+  static constexpr std::size_t MapThreshold = 64 * 1024;
 
  private:
   void* data_ = nullptr;

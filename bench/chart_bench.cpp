@@ -1,6 +1,8 @@
 // Whole frames of the main chart: a page (nine series x 1000 points) and the whole-file
 // overview of a 300-page recording (nine series x 300,000 points), with a realistic signal
-// and with random noise. The same segments drawn by QPainter give the baseline ratio.
+// and with random noise; the overview also with 2-pixel lines, drawn segment by segment (the
+// reference the merged drawing must match), and for a one-hour recording (767 pages, 6.9
+// million points). The same segments drawn by QPainter give the baseline ratio.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -21,6 +23,7 @@ using namespace ninetrace;
 namespace {
 
 constexpr std::int64_t Pages = 300;
+constexpr std::int64_t HourPages = 767;
 
 // One page of records: slow sines on the channels, square waves on the inputs, or pure noise.
 TPageBuffer MakePage(std::int64_t pageIndex, bool noise, std::mt19937& rng) {
@@ -59,10 +62,10 @@ struct MainChartBench {
     for (std::size_t r = 0; r < RecordsPerPage; ++r) traces.PlotRecord(page, r, static_cast<std::int64_t>(r));
   }
   // X index as the overview computes it: ((7n + offset) * 1000) / size.
-  void FillOverview(bool noise) {
+  void FillOverview(bool noise, std::int64_t pages = Pages) {
     std::mt19937 rng(1);
-    const std::int64_t size = Pages * static_cast<std::int64_t>(PageSize);
-    for (std::int64_t p = 0; p < Pages; ++p) {
+    const std::int64_t size = pages * static_cast<std::int64_t>(PageSize);
+    for (std::int64_t p = 0; p < pages; ++p) {
       const TPageBuffer page = MakePage(p, noise, rng);
       const std::int64_t offset = p * static_cast<std::int64_t>(PageSize);
       for (std::int64_t n = 0; n < 1000; ++n)
@@ -91,6 +94,24 @@ void Frame(benchmark::State& state, bool overview, bool noise) {
   state.counters["points"] = static_cast<double>(b.traces[0].PointCount() * 9);
 }
 
+struct TOverviewFrame {
+  bool Noise = false;
+  std::int32_t Width = 1;
+  bool PerSegment = false;
+  std::int64_t Pages = ::Pages;
+};
+
+void OverviewFrame(benchmark::State& state, TOverviewFrame f) {
+  MainChartBench b;
+  b.FillOverview(f.Noise, f.Pages);
+  for (std::size_t t = 0; t < TraceCount; ++t) {
+    b.traces[t].LinePen.SetWidth(f.Width);
+    b.traces[t].PerSegmentDrawing = f.PerSegment;
+  }
+  for (auto _ : state) b.chart.Refresh();
+  state.counters["points"] = static_cast<double>(b.traces[0].PointCount() * 9);
+}
+
 void QPainterBaseline(benchmark::State& state, bool overview, bool noise) {
   MainChartBench b;
   overview ? b.FillOverview(noise) : b.FillPage(noise);
@@ -112,6 +133,17 @@ void QPainterBaseline(benchmark::State& state, bool overview, bool noise) {
 BENCHMARK_CAPTURE(Frame, page_realistic, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Frame, overview_realistic, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Frame, overview_noise, true, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, realistic_width2, TOverviewFrame{.Width = 2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, noise_width2, TOverviewFrame{.Noise = true, .Width = 2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, hour_realistic, TOverviewFrame{.Pages = HourPages})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, hour_noise, TOverviewFrame{.Noise = true, .Pages = HourPages})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, realistic_per_segment, TOverviewFrame{.PerSegment = true})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, noise_per_segment, TOverviewFrame{.Noise = true, .PerSegment = true})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(OverviewFrame, realistic_width2_per_segment, TOverviewFrame{.Width = 2, .PerSegment = true})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QPainterBaseline, page_realistic, false, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QPainterBaseline, overview_realistic, true, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(QPainterBaseline, overview_noise, true, true)->Unit(benchmark::kMillisecond);

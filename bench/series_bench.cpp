@@ -49,4 +49,5 @@ void OverviewFill(benchmark::State& state) {
 }
 BENCHMARK(OverviewFill)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+
 }  // namespace

@@ -9,8 +9,7 @@
 namespace ninetrace {
 
 namespace {
-constexpr std::int32_t CoordinateLimit = 32766;
-bool InGuard(std::int32_t v) { return v >= -CoordinateLimit && v <= CoordinateLimit; }
+bool InGuard(std::int32_t v) { return v >= -TCustomSeries::CoordinateLimit && v <= TCustomSeries::CoordinateLimit; }
 }  // namespace
 
 TCustomSeries::TCustomSeries() {

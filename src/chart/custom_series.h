@@ -31,17 +31,26 @@ class TCustomSeries : public TChartSeries {
   std::int32_t PrevX = 0, PrevY = 0;
   TColor PrevColor = 0;
 
+  // Points whose pixel lies beyond this on either axis are left out of the line.
+  static constexpr std::int32_t CoordinateLimit = 32766;
+
+  // Draws every segment on its own, point by point: the reference the merged drawing must match
+  // pixel for pixel. Off, the points that share a pixel column are merged into one vertical span.
+  bool PerSegmentDrawing = false;
+
   std::int32_t ClickedPoint(std::int32_t x, std::int32_t y) const override;
 
   // Pixel row where the line from point j to point j + 1 crosses the value xv.
   std::int32_t EdgeYPosition(std::int32_t j, double xv) const;
 
  protected:
+  void DrawValueRange() override;
   void DrawLineValue(std::int32_t i) override;
 
  private:
   void DrawSegment(std::int32_t x, std::int32_t y, TColor color);
   void PrepareLinePen(TColor color);
+  void DrawMergedRange(bool ink);
 };
 
 // Whether the click t lies on the segment p..q: within one pixel of the line and not beyond

@@ -26,7 +26,7 @@ class TGrowableMemory {
  private:
   void* data_ = nullptr;
   std::size_t bytes_ = 0;      // what the caller asked for
-  std::size_t mapped_ = 0;     // page-rounded length when mapped, 0 on the heap
+  std::size_t mapped_ = 0;     // length of the page block when mapped (may exceed bytes_), 0 on the heap
 };
 
 }  // namespace ninetrace

@@ -381,6 +381,78 @@ void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std
   }
 }
 
+// The stamps of centres in one column, ya..yb, as WideLine's vertical case: the brush's centre
+// row on every row between the ends, its own rows beyond them; the long middle written straight.
+void WideColumn(const TCanvas& canvas, std::uint32_t argb, const TRoundBrush& brush, std::int64_t x, std::int64_t ya,
+                std::int64_t yb) {
+  const TRect& c = canvas.Clip;
+  for (std::int64_t oy = brush.Top(); oy < 0; ++oy) FillSpan(canvas, ya + oy, x + brush.Lo(oy), x + brush.Hi(oy) + 1, argb);
+  const std::int64_t l = std::max<std::int64_t>(x + brush.Lo(0), c.Left);
+  const std::int64_t r = std::min<std::int64_t>(x + brush.Hi(0) + 1, c.Right);
+  const std::int64_t t = std::max<std::int64_t>(ya, c.Top), b = std::min<std::int64_t>(yb + 1, c.Bottom);
+  if (l < r && t < b) {
+    // Two pixels a row at width 2: a plain pair of stores beats a fill call on every row.
+    std::uint32_t* p = canvas.Row(t) + l;
+    const std::int64_t n = r - l;
+    if (n == 2)
+      for (std::int64_t y = t; y < b; ++y, p += canvas.Stride) p[0] = p[1] = argb;
+    else
+      for (std::int64_t y = t; y < b; ++y, p += canvas.Stride) std::fill(p, p + n, argb);
+  }
+  for (std::int64_t oy = 1; oy <= brush.Bottom(); ++oy) FillSpan(canvas, yb + oy, x + brush.Lo(oy), x + brush.Hi(oy) + 1, argb);
+}
+
+// The stamps of centres in one row, xa..xb, as WideLine's horizontal case.
+void WideRow(const TCanvas& canvas, std::uint32_t argb, const TRoundBrush& brush, std::int64_t y, std::int64_t xa,
+             std::int64_t xb) {
+  for (std::int32_t oy = brush.Top(); oy <= brush.Bottom(); ++oy)
+    FillSpan(canvas, y + oy, xa + brush.Lo(oy), xb + brush.Hi(oy) + 1, argb);
+}
+
+// The same pixels as WideLine: its centres grouped into the straight runs the walk makes (runs
+// down a column for steep lines, along a row for flat ones), each run's stamps filled at once
+// the way the straight cases are. The steep segments between the columns of a dense trace
+// become two or three runs instead of a stamp per row.
+void WideLineByRuns(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+                    std::int64_t x1, std::int64_t y1) {
+  const TRoundBrush brush(width);
+  const TRect& c = canvas.Clip;
+  const TLineWalk w = MakeWalk(x0, y0, x1, y1);
+  const TBox reach{std::int64_t{c.Left} - brush.Bottom(), std::int64_t{c.Top} - brush.Bottom(),
+                   std::int64_t{c.Right} - brush.Top(), std::int64_t{c.Bottom} - brush.Top()};
+  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
+  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
+  if (xr < reach.Left || xl >= reach.Right || yb < reach.Top || yt >= reach.Bottom) return;
+  TSteps steps{0, w.DMajor + 1};
+  if (xl < reach.Left || xr >= reach.Right || yt < reach.Top || yb >= reach.Bottom) {
+    // Centres outside the reach put nothing inside the clip.
+    steps = StepsInside(w, reach, w.DMajor + 1);
+    if (steps.Empty()) return;
+  }
+  TWalkState at = WalkStart(w, steps.First);
+  std::int64_t& a = w.XMajor ? at.X : at.Y;
+  std::int64_t& b = w.XMajor ? at.Y : at.X;
+  std::int64_t runStart = a;
+  auto fillRun = [&](std::int64_t runEnd) {
+    const std::int64_t lo = std::min(runStart, runEnd), hi = std::max(runStart, runEnd);
+    if (w.XMajor)
+      WideRow(canvas, argb, brush, at.Y, lo, hi);
+    else
+      WideColumn(canvas, argb, brush, at.X, lo, hi);
+  };
+  for (std::int64_t i = steps.First; i + 1 < steps.Last; ++i) {
+    at.Err += 2 * w.DMinor;
+    if (at.Err >= 0) {
+      at.Err -= 2 * w.DMajor;
+      fillRun(a);
+      b += w.SB;
+      runStart = a + w.SA;
+    }
+    a += w.SA;
+  }
+  fillRun(a);
+}
+
 // Text metrics are always taken at 96 dpi, with or without a target.
 const QImage& MetricsDevice() {
   static const QImage device = [] {
@@ -478,6 +550,45 @@ void TRasterSurface::LineTo(std::int32_t x, std::int32_t y) {
     // Stamps overlap, so a wide stroke is always copied: not-xor is a width-1 mode.
     WideLine(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TLineBatch::TLineBatch(TRasterSurface& surface, std::int32_t width) : width_(std::max(width, 1)) {
+  TCanvas canvas;
+  if (!OpenCanvas(surface.Target(), surface.ClipRect(), canvas)) return;
+  bits_ = canvas.Bits;
+  stride_ = canvas.Stride;
+  clip_ = canvas.Clip;
+}
+
+void TLineBatch::SetColor(TColorRef color) { argb_ = ColorRefToRgb(color) | kOpaque; }
+
+void TLineBatch::Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
+  if (bits_ == nullptr) return;
+  const TCanvas canvas{bits_, stride_, clip_};
+  if (width_ > 1) {
+    WideLineByRuns(canvas, argb_, width_, x0, y0, x1, y1);
+    return;
+  }
+  if ((x0 == x1 && y0 == y1) || std::max(x0, x1) < clip_.Left || std::min(x0, x1) >= clip_.Right ||
+      std::max(y0, y1) < clip_.Top || std::min(y0, y1) >= clip_.Bottom)
+    return;
+  const TInk ink{argb_ & kColourBits, 0, psSolid, pmCopy, false};
+  ThinLine(canvas, ink, x0, y0, x1, y1, 0);
+}
+
+void TLineBatch::Column(std::int32_t x, std::int32_t yTop, std::int32_t yBottom) const {
+  if (bits_ == nullptr || yTop > yBottom) return;
+  if (width_ > 1) {
+    WideColumn(TCanvas{bits_, stride_, clip_}, argb_, TRoundBrush(width_), x, yTop, yBottom);
+    return;
+  }
+  if (x < clip_.Left || x >= clip_.Right) return;
+  const std::int32_t top = std::max(yTop, clip_.Top), bottom = std::min(yBottom, clip_.Bottom - 1);
+  if (top > bottom) return;
+  std::uint32_t* p = bits_ + static_cast<std::ptrdiff_t>(top) * stride_ + x;
+  for (std::int32_t y = top; y <= bottom; ++y, p += stride_) *p = argb_;
 }
 
 void TRasterSurface::SetPixel(std::int32_t x, std::int32_t y, TColorRef color) {

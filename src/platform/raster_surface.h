@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -117,6 +118,30 @@ class TRasterSurface {
   TBackgroundMode backgroundMode_ = bmOpaque;
   QFont font_;
   TColorRef fontColor_ = 0;
+};
+
+// Solid copy-mode lines of one width in the surface's clip, many at a time: the pixels MoveTo +
+// LineTo would set, without looking the image up again for every line. The image is detached
+// from any shared copy once, when the batch starts, so nothing may copy, resize or replace it
+// while the batch is in use.
+class TLineBatch {
+ public:
+  TLineBatch(TRasterSurface& surface, std::int32_t width);
+  bool Ready() const { return bits_ != nullptr; }
+  void SetColor(TColorRef color);
+
+  // Width 1: the line without its end pixel. Wider: the round brush on every pixel, both ends included.
+  void Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const;
+  // Column x from yTop to yBottom inclusive, nothing when yTop > yBottom; wider pens stamp the
+  // brush on each of those pixels.
+  void Column(std::int32_t x, std::int32_t yTop, std::int32_t yBottom) const;
+
+ private:
+  std::uint32_t* bits_ = nullptr;
+  std::ptrdiff_t stride_ = 0;
+  TRect clip_{};
+  std::int32_t width_ = 1;
+  std::uint32_t argb_ = 0;
 };
 
 // 0x00BBGGRR -> 0x00RRGGBB.

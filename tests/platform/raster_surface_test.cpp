@@ -306,4 +306,56 @@ INSTANTIATE_TEST_SUITE_P(Alignments, TextCell,
                                             ::testing::Values(TVertAlign::Top, TVertAlign::Bottom),
                                             ::testing::Values(bmTransparent, bmOpaque)));
 
+// A line batch must leave exactly what MoveTo + LineTo leave, for every width, clip and line,
+// drawing many lines on one image without looking at the surface again.
+TEST(LineBatch, LinesAndColumnsMatchTheSurface) {
+  std::mt19937 rng(4321);
+  std::uniform_int_distribution<std::int32_t> cx(-4, W + 4), cy(-4, H + 4);
+  for (const std::int32_t width : {0, 1, 2, 3, 4, 7, 12}) {
+    for (int round = 0; round < 300; ++round) {
+      TRasterImage got(W, H), want(W, H);
+      FillNoise(got, rng);
+      want.Image() = got.Image().copy();
+      const TRect clip = round % 2 ? TRect{0, 0, W, H} : TRect{cx(rng), cy(rng), cx(rng), cy(rng)};
+      TRasterSurface reference(&want), surface(&got);
+      reference.ClipToRect(clip);
+      surface.ClipToRect(clip);
+      reference.SetPen(Pen, width);
+      TLineBatch batch(surface, width);  // not ready when the clip misses the image: nothing to draw
+      batch.SetColor(Pen);
+      for (int n = 0; n < 12; ++n) {
+        TLine l = RandomLine(rng);
+        if (n % 3 == 0) {
+          // A column, top to bottom inclusive: a width-1 line one pixel longer, or the brush on each pixel.
+          const std::int32_t top = std::min(l.y0, l.y1), bottom = std::max(l.y0, l.y1);
+          batch.Column(l.x0, top, bottom);
+          Draw(reference, {l.x0, top, l.x0, width > 1 ? bottom : bottom + 1});
+        } else {
+          if (n % 3 == 1) l = {l.x0, l.y0, l.x0 + static_cast<std::int32_t>(rng() % 5) - 2, l.y1};  // steep
+          batch.Line(l.x0, l.y0, l.x1, l.y1);
+          Draw(reference, l);
+        }
+        ASSERT_TRUE(got.Image() == want.Image()) << "width " << width << " " << l << " clip " << clip.Left << ","
+                                                 << clip.Top << "," << clip.Right << "," << clip.Bottom;
+      }
+    }
+  }
+}
+
+TEST(LineBatch, DetachesASharedImageOnceAndNeedsATarget) {
+  TRasterImage img(W, H);
+  const QImage copy = img.Image();  // shares the pixels until someone writes
+  TRasterSurface surface(&img);
+  TLineBatch batch(surface, 1);
+  batch.SetColor(Pen);
+  batch.Line(0, 5, 20, 5);
+  batch.Column(30, 0, H - 1);
+  EXPECT_EQ(img.PixelColor(10, 5), Pen);
+  EXPECT_EQ(img.PixelColor(30, H - 1), Pen);
+  EXPECT_EQ(copy.pixel(10, 5) & 0xFFFFFFu, 0u);
+
+  TRasterSurface none;
+  EXPECT_FALSE(TLineBatch(none, 2).Ready());
+}
+
 }  // namespace

@@ -5,7 +5,6 @@
 // million points). The same segments drawn by QPainter give the baseline ratio.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -149,12 +148,3 @@ BENCHMARK_CAPTURE(QPainterBaseline, overview_realistic, true, false)->Unit(bench
 BENCHMARK_CAPTURE(QPainterBaseline, overview_noise, true, true)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -5,6 +5,7 @@
 
 #include "chart/axis_panel.h"
 #include "chart/chart_canvas.h"
+#include "chart/pixel_memo.h"
 
 namespace ninetrace {
 
@@ -85,17 +86,28 @@ bool PointOnSegment(TPoint p, TPoint q, TPoint t) {
 }
 
 // Walks the range of the last drawing pass against the axes as they are now; first hit wins.
+// Every press walks the whole overview, so mappings are remembered: an x equal to the last one
+// and a y value seen before give the axis' own answer back without asking it again.
 std::int32_t TCustomSeries::ClickedPoint(std::int32_t x, std::int32_t y) const {
   if (FirstDrawIndex == -1 || LastDrawIndex == -1) return -1;
   const TChartAxis& h = *PlotHorizAxis();
-  const TChartAxis& v = *PlotVertAxis();
+  TPixelMemo yPixel(*PlotVertAxis());
   const double* xs = XValues.Data();
   const double* ys = YValues.Data();
   const double xm = XValues.Multiplier(), ym = YValues.Multiplier();
   const TPoint t{x, y};
   TPoint previous{};
+  double lastX = 0;
+  std::int32_t lastXPixel = 0;
+  bool haveX = false;
   for (std::int32_t i = FirstDrawIndex; i <= LastDrawIndex && i < PointCount(); ++i) {
-    const TPoint point{h.ValueToPixel(xs[i] * xm), v.ValueToPixel(ys[i] * ym)};
+    const double xv = xs[i] * xm;
+    if (!haveX || !(xv == lastX)) {
+      lastX = xv;
+      lastXPixel = h.ValueToPixel(xv);
+      haveX = true;
+    }
+    const TPoint point{lastXPixel, yPixel(ys[i] * ym)};
     if (Pointer.Visible && std::abs(point.X - x) < Pointer.HorizSize && std::abs(point.Y - y) < Pointer.VertSize) return i;
     if (point == t) return i;
     if (i > FirstDrawIndex && LineHitTest && PointOnSegment(previous, point, t)) return i - 1;

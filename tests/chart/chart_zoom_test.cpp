@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,26 @@ TEST_F(ZoomFixture, HitTestFindsSeriesLastToFirstThenAxesThenTheChartRectangle) 
 
   upper.LinePen.SetVisible(false);  // hidden traces are hit all the same
   EXPECT_EQ(chart.HitTestParts(500, 713 - 400).Series, &upper);
+}
+
+TEST_F(ZoomFixture, ClickedPointAgreesWithAPlainWalkOverDenseData) {
+  std::mt19937 rng(5);
+  for (int i = 0; i < 20000; ++i) series.AddPoint((i / 40) * 0.02, static_cast<double>(rng() % 713));
+  chart.Refresh();
+  auto reference = [&](std::int32_t x, std::int32_t y) -> std::int32_t {
+    TPoint previous{};
+    for (std::int32_t i = series.FirstDrawIndex; i <= series.LastDrawIndex; ++i) {
+      const TPoint p{series.XPixel(i), series.YPixel(i)};
+      if (p == TPoint{x, y}) return i;
+      if (i > series.FirstDrawIndex && PointOnSegment(previous, p, {x, y})) return i - 1;
+      previous = p;
+    }
+    return -1;
+  };
+  for (int k = 0; k < 300; ++k) {
+    const std::int32_t x = static_cast<std::int32_t>(rng() % 1100) - 50, y = static_cast<std::int32_t>(rng() % 800) - 40;
+    ASSERT_EQ(series.ClickedPoint(x, y), reference(x, y)) << x << "," << y;
+  }
 }
 
 TEST(PointOnSegment, StrictComparisonsAndZeroLength) {

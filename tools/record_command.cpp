@@ -12,6 +12,7 @@
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "chart/axis_panel.h"
+#include "monotonic_time.h"
 
 namespace ninetrace::cli {
 
@@ -48,23 +49,9 @@ class TStopSignals {
   struct sigaction savedTerm_ {};
 };
 
-timespec Now() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t;
-}
-
-double SecondsBetween(const timespec& from, const timespec& to) {
-  return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
-}
-
-void AddNanoseconds(timespec& t, long ns) {
-  t.tv_nsec += ns;
-  while (t.tv_nsec >= 1'000'000'000) {
-    t.tv_nsec -= 1'000'000'000;
-    ++t.tv_sec;
-  }
-}
+using cli_time::AddNanoseconds;
+using cli_time::Now;
+using cli_time::SecondsBetween;
 
 class TProgress {
  public:

@@ -20,6 +20,7 @@
 #include "platform/serial_pty.h"
 #include "replay_line.h"
 #include "simulator.h"
+#include "monotonic_time.h"
 
 namespace ninetrace::simulator {
 
@@ -43,23 +44,9 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-timespec Now() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t;
-}
-
-double SecondsBetween(const timespec& from, const timespec& to) {
-  return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
-}
-
-void AddNanoseconds(timespec& t, long ns) {
-  t.tv_nsec += ns;
-  while (t.tv_nsec >= 1'000'000'000) {
-    t.tv_nsec -= 1'000'000'000;
-    ++t.tv_sec;
-  }
-}
+using cli_time::AddNanoseconds;
+using cli_time::Now;
+using cli_time::SecondsBetween;
 
 bool WriteAllTo(int fd, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {

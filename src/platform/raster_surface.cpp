@@ -331,6 +331,19 @@ void FillSpan(const TCanvas& canvas, std::int64_t y, std::int64_t xl, std::int64
   if (xl < xr) std::fill(canvas.Row(y) + xl, canvas.Row(y) + xr, argb);
 }
 
+// The steps of a wide line's walk (ends included) whose stamps can reach the clip: only centres
+// within the clip grown by the brush can touch a clipped pixel.
+TSteps StampsReachingClip(const TLineWalk& w, const TRect& c, const TRoundBrush& brush, std::int64_t x0,
+                          std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+  const TBox reach{std::int64_t{c.Left} - brush.Bottom(), std::int64_t{c.Top} - brush.Bottom(),
+                   std::int64_t{c.Right} - brush.Top(), std::int64_t{c.Bottom} - brush.Top()};
+  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
+  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
+  if (xr < reach.Left || xl >= reach.Right || yb < reach.Top || yt >= reach.Bottom) return {0, 0};
+  if (xl < reach.Left || xr >= reach.Right || yt < reach.Top || yb >= reach.Bottom) return StepsInside(w, reach, w.DMajor + 1);
+  return {0, w.DMajor + 1};
+}
+
 void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
               std::int64_t x1, std::int64_t y1) {
   const TRoundBrush brush(width);
@@ -354,18 +367,9 @@ void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std
     return;
   }
 
-  // Only centres within the clip grown by the brush can reach a clipped pixel.
   const TLineWalk w = MakeWalk(x0, y0, x1, y1);
-  const TBox reach{std::int64_t{c.Left} - brush.Bottom(), std::int64_t{c.Top} - brush.Bottom(),
-                   std::int64_t{c.Right} - brush.Top(), std::int64_t{c.Bottom} - brush.Top()};
-  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
-  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
-  if (xr < reach.Left || xl >= reach.Right || yb < reach.Top || yt >= reach.Bottom) return;
-  TSteps steps{0, w.DMajor + 1};
-  if (xl < reach.Left || xr >= reach.Right || yt < reach.Top || yb >= reach.Bottom) {
-    steps = StepsInside(w, reach, w.DMajor + 1);
-    if (steps.Empty()) return;
-  }
+  const TSteps steps = StampsReachingClip(w, c, brush, x0, y0, x1, y1);
+  if (steps.Empty()) return;
   TWalkState at = WalkStart(w, steps.First);
   std::int64_t& a = w.XMajor ? at.X : at.Y;
   std::int64_t& b = w.XMajor ? at.Y : at.X;
@@ -418,17 +422,8 @@ void WideLineByRuns(const TCanvas& canvas, std::uint32_t argb, std::int32_t widt
   const TRoundBrush brush(width);
   const TRect& c = canvas.Clip;
   const TLineWalk w = MakeWalk(x0, y0, x1, y1);
-  const TBox reach{std::int64_t{c.Left} - brush.Bottom(), std::int64_t{c.Top} - brush.Bottom(),
-                   std::int64_t{c.Right} - brush.Top(), std::int64_t{c.Bottom} - brush.Top()};
-  const std::int64_t xl = std::min(x0, x1), xr = std::max(x0, x1);
-  const std::int64_t yt = std::min(y0, y1), yb = std::max(y0, y1);
-  if (xr < reach.Left || xl >= reach.Right || yb < reach.Top || yt >= reach.Bottom) return;
-  TSteps steps{0, w.DMajor + 1};
-  if (xl < reach.Left || xr >= reach.Right || yt < reach.Top || yb >= reach.Bottom) {
-    // Centres outside the reach put nothing inside the clip.
-    steps = StepsInside(w, reach, w.DMajor + 1);
-    if (steps.Empty()) return;
-  }
+  const TSteps steps = StampsReachingClip(w, c, brush, x0, y0, x1, y1);
+  if (steps.Empty()) return;
   TWalkState at = WalkStart(w, steps.First);
   std::int64_t& a = w.XMajor ? at.X : at.Y;
   std::int64_t& b = w.XMajor ? at.Y : at.X;

@@ -48,7 +48,7 @@ wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$work/display")"
 
 # --- the converter on a pseudo-terminal, logging every byte it sends -----------------------
-"$cli" simulate --rate 3 --log "$work/sent.log" > "$work/port" &
+"$cli" simulate --rate 5 --log "$work/sent.log" > "$work/port" &
 pids+=($!)
 wait_for 100 test -s "$work/port" || fail "the simulator did not start"
 port=$(head -n 1 "$work/port")

@@ -25,10 +25,12 @@ class TReleasedBlocks {
  public:
   ~TReleasedBlocks() {
     for (std::size_t i = 0; i < count_; ++i) munmap(blocks_[i].address, blocks_[i].length);
+    count_ = 0;
+    closed_ = true;  // arrays released later, while the thread winds down, unmap their own blocks
   }
 
   bool Keep(void* address, std::size_t length) {
-    if (count_ == blocks_.size() || bytes_ + length > MaxBytes) return false;
+    if (closed_ || count_ == blocks_.size() || bytes_ + length > MaxBytes) return false;
     if (madvise(address, length, MADV_FREE) != 0) return false;
     blocks_[count_++] = {address, length};
     bytes_ += length;
@@ -54,6 +56,7 @@ class TReleasedBlocks {
   std::array<TBlock, 64> blocks_{};
   std::size_t count_ = 0;
   std::size_t bytes_ = 0;
+  bool closed_ = false;
 };
 
 // One per thread, so no locking: each thread's arrays reuse its own blocks.

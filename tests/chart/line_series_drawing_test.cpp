@@ -3,6 +3,7 @@
 
 #include "chart/chart.h"
 #include "chart/custom_series.h"
+#include "plain_chart.h"
 
 using namespace ninetrace;
 
@@ -12,15 +13,7 @@ struct PlainChart : ::testing::Test {
   TChart chart;
   TLineSeries series;
   PlainChart() {
-    chart.SetSize(100, 100);
-    chart.SetColor(clBlack);
-    chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
-    chart.BevelOuter = bvNone;
-    chart.AxisVisible = false;
-    chart.View3D = false;
-    chart.Frame().SetVisible(false);
-    chart.BottomAxis().SetRange(0, 10);
-    chart.LeftAxis().SetRange(0, 100);
+    ninetrace::testing::MakePlainChart(chart);
     series.SetSeriesColor(clRed);
     series.SetParentChart(&chart);
   }

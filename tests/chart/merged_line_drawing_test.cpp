@@ -16,6 +16,7 @@
 #include "chart/chart.h"
 #include "chart/custom_series.h"
 #include "chart/pixel_memo.h"
+#include "plain_chart.h"
 
 using namespace ninetrace;
 
@@ -81,25 +82,14 @@ class TTwoPaths {
   std::vector<std::string> passes_;
 };
 
-// A black chart without frame or axes: x 0..10 over pixels 0..100, y 0..100 over 100..0.
-void MakePlain(TChart& chart) {
-  chart.SetSize(100, 100);
-  chart.SetColor(clBlack);
-  chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
-  chart.BevelOuter = bvNone;
-  chart.AxisVisible = false;
-  chart.View3D = false;
-  chart.Frame().SetVisible(false);
-  chart.BottomAxis().SetRange(0, 10);
-  chart.LeftAxis().SetRange(0, 100);
-}
+using ninetrace::testing::MakePlainChart;
 
 struct MergedColumns : ::testing::Test {
   TChart chart;
   TLineSeries series;
   TTwoPaths paths{chart, {&series}};
   MergedColumns() {
-    MakePlain(chart);
+    MakePlainChart(chart);
     series.SetSeriesColor(clRed);
     series.SetParentChart(&chart);
   }
@@ -165,7 +155,7 @@ TEST_F(MergedColumns, ColourChangesInsideAColumnKeepTheOrderOfOverlaps) {
 
 TEST(PixelMemo, AnswersAsTheAxisDoesAlsoOnceFull) {
   TChart chart;
-  MakePlain(chart);
+  MakePlainChart(chart);
   chart.SetSize(300, 200);
   chart.LeftAxis().SetRange(-3.5, 17.25);
   chart.Refresh();
@@ -193,7 +183,7 @@ struct TRandomChart {
   bool Chance(double p) { return Real(0, 1) < p; }
 
   void SetUp(TChart& chart) {
-    MakePlain(chart);
+    MakePlainChart(chart);
     chart.SetSize(Int(20, 240), Int(20, 160));
     chart.MarginLeft = Int(0, 10);
     chart.MarginRight = Int(0, 10);

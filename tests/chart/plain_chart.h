@@ -1,0 +1,21 @@
+// A black chart without bevel, frame or axes, 100 x 100: x 0..10 over pixels 0..100 and
+// y 0..100 over 100..0, so test points land on pixels one can work out by hand.
+#pragma once
+
+#include "chart/chart.h"
+
+namespace ninetrace::testing {
+
+inline void MakePlainChart(TChart& chart) {
+  chart.SetSize(100, 100);
+  chart.SetColor(clBlack);
+  chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
+  chart.BevelOuter = bvNone;
+  chart.AxisVisible = false;
+  chart.View3D = false;
+  chart.Frame().SetVisible(false);
+  chart.BottomAxis().SetRange(0, 10);
+  chart.LeftAxis().SetRange(0, 100);
+}
+
+}  // namespace ninetrace::testing

@@ -9,11 +9,14 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "export_time.h"
 #include "platform/file_descriptor.h"
+#include "progress_line.h"
 #include "recording_reader.h"
 #include "simulator.h"
 
@@ -25,7 +28,8 @@ constexpr int AnalogChannels = 5;
 constexpr int DigitalInputs = 4;
 constexpr int CodeCount = 1024;
 
-constexpr char Header[] = "record,ch1,ch2,ch3,ch4,ch5,code1,code2,code3,code4,code5,d1,d2,d3,d4\n";
+constexpr char HeaderIndex[] = "record";
+constexpr char HeaderFields[] = ",ch1,ch2,ch3,ch4,ch5,code1,code2,code3,code4,code5,d1,d2,d3,d4\n";
 
 // A CSV field with its leading comma, padded so it is always copied as one 8-byte block.
 struct TCell {
@@ -108,7 +112,8 @@ class TDecimalCounter {
 class TBlockWriter {
  public:
   static constexpr std::size_t BlockSize = 256 * 1024;
-  static constexpr std::size_t RowRoom = 128;  // the longest row, with the slack of its block copies
+  // The longest row, with the slack of its block copies and the time columns.
+  static constexpr std::size_t RowRoom = 128 + TTimeColumns::MaxLength;
 
   TBlockWriter(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(BlockSize + RowRoom) {}
 
@@ -140,17 +145,23 @@ class TBlockWriter {
   char* end_ = buffer_.data();
 };
 
-void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out) {
+// `time` is null without --time.
+void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, TTimeColumns* time,
+               TProgressLine& progress) {
   static const TFieldTables tables;
   TDecimalCounter index(first);
+  std::int64_t recordIndex = first;
   reader.SeekRecord(first);
   for (std::int64_t left = end - first; left > 0;) {
+    progress.Update((end - first - left) * static_cast<std::int64_t>(RecordSize), TProgressLine::TClock::now());
     const std::span<const std::uint8_t> chunk = reader.Next(left);
     if (chunk.empty()) break;
     left -= static_cast<std::int64_t>(chunk.size() / RecordSize);
     for (std::size_t at = 0; at < chunk.size(); at += RecordSize) {
       const TSampleRecord record(chunk.data() + at, RecordSize);
       char* row = index.CopyTo(out.End());
+      if (time != nullptr) row = time->Write(row, recordIndex);
+      ++recordIndex;
       for (int c = 0; c < AnalogChannels; ++c) {
         const TCell& cell = tables.Value[static_cast<std::size_t>(ChannelCode(record, c))];
         std::memcpy(row, cell.Text.data(), cell.Text.size());
@@ -198,10 +209,24 @@ int Export(const TExportOptions& options) {
       fd = file.Get();
       outputName = options.Output.string();
     }
+    std::optional<TTimeColumns> time;
+    if (options.Time) {
+      time.emplace(StartTimeFromName(options.File));
+      if (!time->HasWallClock())
+        std::fprintf(stderr,
+                     "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
+                     "only the seconds column is written\n",
+                     options.File.filename().c_str());
+    }
     TBlockWriter out(fd, outputName);
-    out.Append(Header, sizeof Header - 1);
-    WriteRows(reader, first, end, out);
+    out.Append(HeaderIndex, sizeof HeaderIndex - 1);
+    if (time) out.Append(time->Header(), std::strlen(time->Header()));
+    out.Append(HeaderFields, sizeof HeaderFields - 1);
+    TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", (end - first) * static_cast<std::int64_t>(RecordSize),
+                           TProgressLine::TClock::now());
+    WriteRows(reader, first, end, out, time ? &*time : nullptr, progress);
     out.Flush();
+    progress.Finish(TProgressLine::TClock::now());
     if (end == reader.Records() && reader.PartialRecordBytes() > 0)
       std::fprintf(stderr, "ninetrace-cli export: skipped the partial record of %lld bytes at the end of %s\n",
                    static_cast<long long>(reader.PartialRecordBytes()), options.File.c_str());

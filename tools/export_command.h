@@ -11,6 +11,7 @@ struct TExportOptions {
   std::int64_t FromPage = 1;     // pages numbered from 1, as the window shows them
   std::int64_t ToPage = 0;       // 0: the last page
   std::filesystem::path Output;  // empty: standard output
+  bool Time = false;             // add the seconds and wall-clock columns
 };
 
 // Writes the CSV; returns the process exit code.

@@ -10,6 +10,8 @@
 
 #include "export_command.h"
 #include "info_command.h"
+#include "ninetrace_version.h"
+#include "ports_command.h"
 #include "record_command.h"
 #include "simulate_command.h"
 
@@ -22,8 +24,9 @@ commands:
   info       summarise a recording: pages, records, zero tail, channel statistics, duty cycles
   export     write a recording as CSV, one row per record
   simulate   play the converter, or a recording, on a pseudo-terminal
+  ports      list the serial devices present and whether you may open them
 
-ninetrace-cli COMMAND --help describes each command.
+ninetrace-cli COMMAND --help describes each command; ninetrace-cli --version shows the version.
 )";
 
 constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--seconds N | --pages N] [--dir D]
@@ -54,16 +57,22 @@ options:
   --help         show this text
 )";
 
-constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [-o OUT.csv]
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [-o OUT.csv]
 
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
 four digital inputs (0 or 1). A partial record at the end of the file is skipped. Streams in
-constant memory whatever the size of the file.
+constant memory whatever the size of the file. Exporting to a terminal's standard error shows the
+progress there.
 
 options:
   --from-page A  first page to export, counting from 1 as the window does (default 1)
   --to-page B    last page to export (default: the last page of the file)
+  --time         two more columns after the index: "seconds" since the start of the recording at
+                 the line's nominal rate of 213.33 frames per second (19200 baud / 10 bits / 9
+                 bytes; the converter's own clock may differ a little), and "time", the local
+                 wall-clock time (ISO 8601, milliseconds) counted from the start time in a file
+                 name of the form "yymmdd hhnnss.bin"; for any other name only "seconds"
   -o OUT.csv     write to OUT.csv instead of standard output
   --help         show this text
 )";
@@ -178,6 +187,10 @@ int RunExport(int argc, char** argv) {
       std::fputs(ExportUsage, stdout);
       return 0;
     }
+    if (arg == "--time") {
+      options.Time = true;
+      continue;
+    }
     if (!IsOption(arg)) {
       if (haveFile) return Fail("unexpected argument " + std::string(arg), ExportUsage);
       options.File = arg;
@@ -258,6 +271,11 @@ int main(int argc, char** argv) {
     std::fputs(Usage, stdout);
     return 0;
   }
+  if (command == "--version") {
+    std::printf("ninetrace-cli %s\n", ninetrace::Version);
+    return 0;
+  }
+  if (command == "ports") return ninetrace::cli::RunPorts(argc, argv);
   if (command == "record") return RunRecord(argc, argv);
   if (command == "info") return RunInfo(argc, argv);
   if (command == "export") return RunExport(argc, argv);

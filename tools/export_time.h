@@ -1,0 +1,40 @@
+// The time columns of `export --time`: seconds at the line's nominal frame rate, and the local
+// wall-clock time counted from the start time a recording's file name carries.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+
+namespace ninetrace::cli {
+
+// 19200 baud, 10 bits a byte on the line, 9 bytes a frame: 3/640 s per frame, 213.33 frames/s.
+inline constexpr std::int64_t NominalSecondsNumerator = 3;
+inline constexpr std::int64_t NominalSecondsDenominator = 640;
+
+// The start time in a name "yymmdd hhnnss.bin" (or "yymmdd hhnnss_N.bin", the numbered copy
+// made when two recordings start in the same second), read as local time; nothing for any other
+// name or an impossible date.
+std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file);
+
+class TTimeColumns {
+ public:
+  static constexpr std::size_t MaxLength = 64;  // longest text Write produces
+
+  explicit TTimeColumns(std::optional<std::time_t> start) : start_(start) {}
+
+  bool HasWallClock() const { return start_.has_value(); }
+  const char* Header() const { return start_ ? ",seconds,time" : ",seconds"; }
+
+  // Writes ",seconds[,time]" for record `record` of the file; returns the end of the text.
+  char* Write(char* out, std::int64_t record);
+
+ private:
+  std::optional<std::time_t> start_;
+  std::int64_t shownSecond_ = -1;  // the second whose text is in secondText_
+  char secondText_[32] = {};
+  std::size_t secondLength_ = 0;
+};
+
+}  // namespace ninetrace::cli

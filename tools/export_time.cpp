@@ -59,30 +59,53 @@ std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file) 
   return start;
 }
 
-char* TTimeColumns::Write(char* out, std::int64_t record) {
-  // Exact: every multiple of 3/640 s has at most 7 decimals.
-  const std::int64_t scaled = record * NominalSecondsNumerator;
-  *out++ = ',';
-  out = std::to_chars(out, out + 20, scaled / NominalSecondsDenominator).ptr;
-  *out++ = '.';
-  out = Padded(out, scaled % NominalSecondsDenominator * (10'000'000 / NominalSecondsDenominator), 7);
-  if (!start_) return out;
+TTimeColumns::TTimeColumns(std::optional<std::time_t> start) : start_(start) {
+  for (std::int64_t r = 0; r < NominalSecondsDenominator; ++r) {
+    const std::int64_t scaled = r * NominalSecondsNumerator;
+    // Exact: every multiple of 3/640 s has at most 7 decimals.
+    fraction_[static_cast<std::size_t>(r)][0] = '.';
+    Padded(fraction_[static_cast<std::size_t>(r)].data() + 1,
+           scaled % NominalSecondsDenominator * (10'000'000 / NominalSecondsDenominator), 7);
+    millis_[static_cast<std::size_t>(r)][0] = '.';
+    Padded(millis_[static_cast<std::size_t>(r)].data() + 1, Millis(r) % 1000, 3);
+  }
+}
 
-  // Milliseconds rounded half up; the date and time of the second are formatted once per second.
-  const std::int64_t millis = (scaled * 1000 + NominalSecondsDenominator / 2) / NominalSecondsDenominator;
-  const std::int64_t second = millis / 1000;
-  if (second != shownSecond_) {
-    const std::time_t when = *start_ + static_cast<std::time_t>(second);
-    std::tm local{};
-    localtime_r(&when, &local);
-    secondLength_ = std::strftime(secondText_, sizeof secondText_, "%Y-%m-%dT%H:%M:%S", &local);
-    shownSecond_ = second;
+std::int64_t TTimeColumns::Millis(std::int64_t record) {
+  // Rounded half up.
+  return (record * NominalSecondsNumerator * 1000 + NominalSecondsDenominator / 2) / NominalSecondsDenominator;
+}
+
+char* TTimeColumns::Write(char* out, std::int64_t record) {
+  const auto cycle = static_cast<std::size_t>(record % NominalSecondsDenominator);
+  const std::int64_t second = record * NominalSecondsNumerator / NominalSecondsDenominator;
+  if (second != seconds_.Value) {
+    seconds_.Value = second;
+    seconds_.Length = static_cast<std::size_t>(std::to_chars(seconds_.Text, seconds_.Text + 24, second).ptr - seconds_.Text);
   }
   *out++ = ',';
-  std::memcpy(out, secondText_, secondLength_);
-  out += secondLength_;
-  *out++ = '.';
-  return Padded(out, millis % 1000, 3);
+  out = Copy(out, seconds_);
+  std::memcpy(out, fraction_[cycle].data(), 8);
+  out += 8;
+  if (!start_) return out;
+
+  const std::int64_t wallSecond = Millis(record) / 1000;
+  if (wallSecond != wallClock_.Value) {
+    const std::time_t when = *start_ + static_cast<std::time_t>(wallSecond);
+    std::tm local{};
+    localtime_r(&when, &local);
+    wallClock_.Value = wallSecond;
+    wallClock_.Length = std::strftime(wallClock_.Text, sizeof wallClock_.Text, "%Y-%m-%dT%H:%M:%S", &local);
+  }
+  *out++ = ',';
+  out = Copy(out, wallClock_);
+  std::memcpy(out, millis_[cycle].data(), 4);
+  return out + 4;
+}
+
+char* TTimeColumns::Copy(char* out, const TCachedText& text) {
+  std::memcpy(out, text.Text, text.Length);
+  return out + text.Length;
 }
 
 }  // namespace ninetrace::cli

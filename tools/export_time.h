@@ -2,6 +2,7 @@
 // wall-clock time counted from the start time a recording's file name carries.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -22,7 +23,7 @@ class TTimeColumns {
  public:
   static constexpr std::size_t MaxLength = 64;  // longest text Write produces
 
-  explicit TTimeColumns(std::optional<std::time_t> start) : start_(start) {}
+  explicit TTimeColumns(std::optional<std::time_t> start);
 
   bool HasWallClock() const { return start_.has_value(); }
   const char* Header() const { return start_ ? ",seconds,time" : ",seconds"; }
@@ -31,10 +32,22 @@ class TTimeColumns {
   char* Write(char* out, std::int64_t record);
 
  private:
+  // A text formatted once and copied for every row until its value changes.
+  struct TCachedText {
+    std::int64_t Value = -1;
+    char Text[32] = {};
+    std::size_t Length = 0;
+  };
+
+  static std::int64_t Millis(std::int64_t record);
+  static char* Copy(char* out, const TCachedText& text);
+
   std::optional<std::time_t> start_;
-  std::int64_t shownSecond_ = -1;  // the second whose text is in secondText_
-  char secondText_[32] = {};
-  std::size_t secondLength_ = 0;
+  // The parts after the point repeat every 640 records (exactly 3 s): formatted once, as
+  // ".0046875" and ".005" for record 1 of each cycle.
+  std::array<std::array<char, 8>, NominalSecondsDenominator> fraction_{};
+  std::array<std::array<char, 4>, NominalSecondsDenominator> millis_{};
+  TCachedText seconds_, wallClock_;
 };
 
 }  // namespace ninetrace::cli

@@ -115,6 +115,44 @@ TEST_F(ExportTime, NoProgressLineInALog) {
   EXPECT_EQ(run.Err(), "");
 }
 
+// The same slow export with standard error on a terminal shows its progress there.
+TEST_F(ExportTime, ProgressLineOnATerminal) {
+  const auto file = dir_ / "161231 235959.bin";
+  WriteRecording(file, 100'000, 0);
+  const auto fifo = dir_ / "csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  TFileDescriptor terminal(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  ASSERT_TRUE(terminal.IsOpen());
+  ASSERT_EQ(::grantpt(terminal.Get()), 0);
+  ASSERT_EQ(::unlockpt(terminal.Get()), 0);
+  const std::string screen = ::ptsname(terminal.Get());
+
+  std::vector<std::string> args{NINETRACE_CLI, "export", file.string(), "-o", fifo.string()};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, screen.c_str(), O_WRONLY | O_NOCTTY, 0);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  TFileDescriptor reader(::open(fifo.c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_TRUE(reader.IsOpen());
+  std::this_thread::sleep_for(2 * cli::TProgressLine::FirstAfter);
+  std::vector<char> buffer(1 << 16);
+  while (::read(reader.Get(), buffer.data(), buffer.size()) > 0) {
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(status, 0);
+  std::string shown;
+  for (ssize_t n; (n = ::read(terminal.Get(), buffer.data(), buffer.size())) > 0;) shown.append(buffer.data(), n);
+  EXPECT_NE(shown.find("\rexport: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("100% of 0.7 MB"), std::string::npos) << shown;
+}
+
 // A progress line with a clock the test moves.
 class ProgressLine : public ::testing::Test {
  protected:

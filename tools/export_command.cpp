@@ -222,8 +222,8 @@ int Export(const TExportOptions& options) {
     out.Append(HeaderIndex, sizeof HeaderIndex - 1);
     if (time) out.Append(time->Header(), std::strlen(time->Header()));
     out.Append(HeaderFields, sizeof HeaderFields - 1);
-    TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", (end - first) * static_cast<std::int64_t>(RecordSize),
-                           TProgressLine::TClock::now());
+    const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
+    TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
     WriteRows(reader, first, end, out, time ? &*time : nullptr, progress);
     out.Flush();
     progress.Finish(TProgressLine::TClock::now());

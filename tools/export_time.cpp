@@ -81,7 +81,8 @@ char* TTimeColumns::Write(char* out, std::int64_t record) {
   const std::int64_t second = record * NominalSecondsNumerator / NominalSecondsDenominator;
   if (second != seconds_.Value) {
     seconds_.Value = second;
-    seconds_.Length = static_cast<std::size_t>(std::to_chars(seconds_.Text, seconds_.Text + 24, second).ptr - seconds_.Text);
+    const char* end = std::to_chars(seconds_.Text, seconds_.Text + sizeof seconds_.Text, second).ptr;
+    seconds_.Length = static_cast<std::size_t>(end - seconds_.Text);
   }
   *out++ = ',';
   out = Copy(out, seconds_);

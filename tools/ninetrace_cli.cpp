@@ -62,8 +62,8 @@ constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
 four digital inputs (0 or 1). A partial record at the end of the file is skipped. Streams in
-constant memory whatever the size of the file. Exporting to a terminal's standard error shows the
-progress there.
+constant memory whatever the size of the file. When standard error is a terminal, a long export
+shows its progress there.
 
 options:
   --from-page A  first page to export, counting from 1 as the window does (default 1)

@@ -17,7 +17,8 @@ class TProgressLine {
 
   // `out` is written only when `enabled` (the caller's test for a terminal).
   TProgressLine(std::FILE* out, bool enabled, std::string what, std::int64_t totalBytes, TClock::time_point start)
-      : out_(out), enabled_(enabled), what_(std::move(what)), total_(totalBytes), start_(start), next_(start + FirstAfter) {}
+      : out_(out), enabled_(enabled), what_(std::move(what)), total_(totalBytes), start_(start),
+        next_(start + FirstAfter) {}
 
   void Update(std::int64_t doneBytes, TClock::time_point now);
   // Ends a shown line at 100 %, so whatever follows starts on a line of its own.

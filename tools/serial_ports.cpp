@@ -7,7 +7,6 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <tuple>
 
 namespace ninetrace::cli {
 
@@ -106,20 +105,21 @@ std::map<std::string, std::vector<fs::path>> StableNames(const fs::path& devRoot
 }  // namespace
 
 std::vector<TSerialPortInfo> FindSerialPorts(const fs::path& sysRoot, const fs::path& devRoot) {
-  std::vector<std::tuple<std::size_t, unsigned, TSerialPortInfo>> found;
+  // (family, number) and the port, sorted by the first.
+  std::vector<std::pair<std::pair<std::size_t, unsigned>, TSerialPortInfo>> found;
   for (const fs::directory_entry& entry : fs::directory_iterator(sysRoot / "class" / "tty")) {
     const std::string name = entry.path().filename().string();
     const auto serial = SerialName(name);
     if (!serial) continue;
     if (serial->first == 0 && !HasUart(entry.path())) continue;
-    found.emplace_back(serial->first, serial->second, Describe(sysRoot, devRoot, entry.path(), name));
+    found.emplace_back(*serial, Describe(sysRoot, devRoot, entry.path(), name));
   }
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return std::tie(std::get<0>(a), std::get<1>(a)) < std::tie(std::get<0>(b), std::get<1>(b)); });
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
   const auto stable = StableNames(devRoot);
   std::vector<TSerialPortInfo> ports;
-  for (auto& [family, number, port] : found) {
+  for (auto& entry : found) {
+    TSerialPortInfo& port = entry.second;
     if (const auto links = stable.find(port.Name); links != stable.end()) port.StableNames = links->second;
     ports.push_back(std::move(port));
   }

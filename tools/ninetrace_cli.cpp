@@ -10,6 +10,8 @@
 
 #include "export_command.h"
 #include "info_command.h"
+#include "output_guard.h"
+#include "platform/process_signals.h"
 #include "record_command.h"
 #include "simulate_command.h"
 
@@ -231,9 +233,11 @@ int RunSimulate(int argc, char** argv) {
         return Fail("--rate needs a number from 0 to 1000", SimulateUsage);
       options.Rate = number;
     } else if (arg == "--seed") {
-      char* end = nullptr;
-      options.Seed = std::strtoull(value, &end, 10);
-      if (end == value || *end != '\0') return Fail("--seed needs a whole number", SimulateUsage);
+      // from_chars refuses a sign and anything past the largest seed, which strtoull would wrap.
+      const std::string_view text = value;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), options.Seed);
+      if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return Fail("--seed needs a whole number from 0 to 18446744073709551615", SimulateUsage);
       seedGiven = true;
     } else if (arg == "--device") {
       options.Device = value;
@@ -249,9 +253,7 @@ int RunSimulate(int argc, char** argv) {
   return ninetrace::simulator::Simulate(options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
   if (argc < 2) return Fail("no command given", Usage);
   const std::string_view command = argv[1];
   if (command == "--help" || command == "help") {
@@ -263,4 +265,16 @@ int main(int argc, char** argv) {
   if (command == "export") return RunExport(argc, argv);
   if (command == "simulate") return RunSimulate(argc, argv);
   return Fail("unknown command " + std::string(command), Usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ninetrace::cli::GuardStandardStreams();
+  ninetrace::IgnoreFileSizeSignal();
+  const int status = Dispatch(argc, argv);
+  const std::string prefix = argc >= 2 ? "ninetrace-cli " + std::string(argv[1]) : "ninetrace-cli";
+  // Output that never arrived is a failure, however well the rest went.
+  if (!ninetrace::cli::FinishStandardOutput(prefix)) return status != 0 ? status : 1;
+  return status;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -153,7 +154,12 @@ int RunRecord(int argc, char** argv) {
   }
   if (options.Port.empty()) return Fail("record needs --port", RecordUsage);
   if (options.Seconds > 0 && options.Pages > 0) return Fail("give --seconds or --pages, not both", RecordUsage);
-  return ninetrace::cli::Record(options);
+  try {
+    return ninetrace::cli::Record(options);
+  } catch (const std::exception& e) {  // the stop signals could not be caught: nothing was recorded
+    std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
+    return 1;
+  }
 }
 
 int RunInfo(int argc, char** argv) {

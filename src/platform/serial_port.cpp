@@ -159,7 +159,10 @@ std::uint32_t TSerialPort::QueueCount() const {
   if (!fd_.IsOpen()) return 0;
   int waiting = 0;
   if (::ioctl(fd_.Get(), FIONREAD, &waiting) != 0) Lost(errno);
-  // The queue count of a vanished device can read as an ordinary 0; the hang-up says otherwise.
+  // With a frame and more waiting, the reads that follow meet a failure themselves; the hang-up
+  // check costs a system call, so it is left for a short queue, which is where a vanished
+  // device shows only as an ordinary-looking count.
+  if (waiting >= static_cast<int>(HangUpCheckBelow)) return static_cast<std::uint32_t>(waiting);
   pollfd state{fd_.Get(), POLLIN, 0};
   int ready = 0;
   while ((ready = ::poll(&state, 1, 0)) < 0 && errno == EINTR) {

@@ -36,6 +36,9 @@ TPortName ResolvePortName(std::string_view portText);
 class TSerialPort {
  public:
   static constexpr int BaudRate = 19200;
+  // Readers take frames only while more than 15 bytes wait; below that, QueueCount also asks
+  // whether the line has hung up.
+  static constexpr std::uint32_t HangUpCheckBelow = 16;
 
   TSerialPort() = default;
   ~TSerialPort() { Close(); }

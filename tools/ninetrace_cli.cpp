@@ -279,7 +279,12 @@ int Dispatch(int argc, char** argv) {
 int main(int argc, char** argv) {
   ninetrace::cli::GuardStandardStreams();
   ninetrace::IgnoreFileSizeSignal();
-  const int status = Dispatch(argc, argv);
+  int status = 1;
+  try {
+    status = Dispatch(argc, argv);
+  } catch (const std::exception& e) {  // whatever slipped through gets a message, never an abort
+    std::fprintf(stderr, "ninetrace-cli: %s\n", e.what());
+  }
   const std::string prefix = argc >= 2 ? "ninetrace-cli " + std::string(argv[1]) : "ninetrace-cli";
   // Output that never arrived is a failure, however well the rest went.
   if (!ninetrace::cli::FinishStandardOutput(prefix)) return status != 0 ? status : 1;

@@ -150,20 +150,4 @@ TEST(DataFile, OpenReadRefusesWhatIsNotARegularFileWithoutWaiting) {
   }
 }
 
-TEST(DataFile, TheSameFileIsKnownUnderAnyNameOrLink) {
-  TTempDirectory dir;
-  std::ofstream(dir / "rec.bin") << "x";
-  std::ofstream(dir / "other.bin") << "x";
-  std::filesystem::create_symlink(dir / "rec.bin", dir / "soft");
-  std::filesystem::create_hard_link(dir / "rec.bin", dir / "hard");
-  const auto identity = [](const std::filesystem::path& name) {
-    TDataFile file;
-    file.OpenRead(name);
-    return file.Identity();
-  };
-  EXPECT_EQ(identity(dir / "soft"), identity(dir / "rec.bin"));
-  EXPECT_EQ(identity(dir / "hard"), identity(dir / "rec.bin"));
-  EXPECT_NE(identity(dir / "other.bin"), identity(dir / "rec.bin"));
-}
-
 }  // namespace

@@ -1,13 +1,13 @@
 #include "output_guard.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace ninetrace::cli {
 

@@ -43,7 +43,8 @@ bool StopArrivedBefore(const TStopSignals& stop, const timespec& wake) {
     const timespec now = cli_time::Now();
     const double left = cli_time::SecondsBetween(now, wake);
     if (left <= 0) return false;
-    timespec timeout{static_cast<time_t>(left), static_cast<long>((left - static_cast<double>(static_cast<time_t>(left))) * 1e9)};
+    const auto whole = static_cast<time_t>(left);
+    timespec timeout{whole, static_cast<long>((left - static_cast<double>(whole)) * 1e9)};
     pollfd signalled{stop.Fd(), POLLIN, 0};
     const int ready = ::ppoll(&signalled, 1, &timeout, nullptr);
     if (ready > 0) return true;

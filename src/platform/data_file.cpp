@@ -64,8 +64,8 @@ void TDataFile::OpenRead(const std::filesystem::path& name) {
   fd_ = std::move(fd);
 }
 
-void TDataFile::NotARecording(unsigned mode) const {
-  const std::string kind = KindOf(static_cast<mode_t>(mode));
+void TDataFile::NotARecording(mode_t mode) const {
+  const std::string kind = KindOf(mode);
   throw TFileError("Cannot open " + name_.string() + ": it is " + kind + ", not a recording file.", "it is " + kind);
 }
 

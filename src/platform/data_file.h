@@ -66,7 +66,7 @@ class TDataFile {
 
  private:
   [[noreturn]] void Fail(const char* action, int error) const;
-  [[noreturn]] void NotARecording(unsigned mode) const;
+  [[noreturn]] void NotARecording(mode_t mode) const;
 
   TFileDescriptor fd_;
   std::filesystem::path name_;

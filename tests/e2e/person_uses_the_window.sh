@@ -194,7 +194,7 @@ recordings_before=$(ls "$work"/*.bin | wc -l)
 click 1053 153  # Run
 sleep 2
 kill -TERM "$simulator"
-wait_for 15 xdotool search --onlyvisible --name '^ninetrace$' || fail "no box within a second of the device vanishing"
+wait_for 20 xdotool search --onlyvisible --name '^ninetrace$' || fail "no box within two seconds of the device vanishing"
 [ "$(ls "$work"/*.bin | wc -l)" -eq $((recordings_before + 1)) ] || fail "no new recording"
 check_newest_recording 300 "after the device vanished"
 

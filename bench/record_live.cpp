@@ -79,9 +79,13 @@ int main(int argc, char** argv) {
   while (::poll(&exited, 1, 0) == 0) {
     next += std::chrono::milliseconds(100);
     std::this_thread::sleep_until(next);  // the window's timer
-    mostWaiting = std::max(mostWaiting, recorder.Port().QueueCount());
     const auto start = Clock::now();
-    recorder.Tick();
+    try {
+      mostWaiting = std::max(mostWaiting, recorder.Port().QueueCount());
+      recorder.Tick();
+    } catch (const std::exception&) {
+      break;  // the simulator has hung up its line on the way out: the recording is stopped and kept
+    }
     tickMicroseconds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
   }
   const std::int64_t received = recorder.Synchroniser().FramesReceived();

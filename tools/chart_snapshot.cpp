@@ -3,14 +3,30 @@
 // without starting the program.
 #include <QGuiApplication>
 
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <string_view>
 
 #include "acquisition/trace_chart.h"
 #include "acquisition/trace_set.h"
 #include "chart/chart.h"
 #include "simulator.h"
+
+namespace {
+
+// Pages are counted from 0; the last is the one whose records can still be numbered.
+constexpr std::uint64_t MaxPage = std::numeric_limits<std::uint64_t>::max() / ninetrace::RecordsPerPage - 1;
+
+bool ParsePage(std::string_view text, std::uint64_t& page) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), page);
+  return !text.empty() && error == std::errc{} && end == text.data() + text.size() && page <= MaxPage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
@@ -28,8 +44,13 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--all-digital") == 0) allDigital = true;
     else if (std::strcmp(argv[i], "--wide") == 0) wide = true;
-    else if (std::strcmp(argv[i], "--page") == 0 && i + 1 < argc) page = std::stoull(argv[++i]);
-    else {
+    else if (std::strcmp(argv[i], "--page") == 0) {
+      if (i + 1 == argc || !ParsePage(argv[++i], page)) {
+        std::fprintf(stderr, "ninetrace-snapshot: --page needs a page number from 0 to %llu\n",
+                     static_cast<unsigned long long>(MaxPage));
+        return 2;
+      }
+    } else {
       std::fprintf(stderr, "ninetrace-snapshot: unknown argument %s\n", argv[i]);
       return 2;
     }

@@ -1,6 +1,5 @@
 #include "export_command.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "export_time.h"
+#include "output_guard.h"
 #include "platform/file_descriptor.h"
 #include "progress_line.h"
 #include "recording_reader.h"
@@ -197,15 +197,14 @@ int Export(const TExportOptions& options) {
     const std::int64_t lastPage = options.ToPage > 0 ? std::min(options.ToPage, pages) : pages;
     const std::int64_t end = std::min(lastPage * perPage, reader.Records());
 
+    const TInput input{reader.Identity(), options.File};
     TFileDescriptor file;
     int fd = STDOUT_FILENO;
     std::string outputName = "standard output";
-    if (!options.Output.empty()) {
-      file.Reset(::open(options.Output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-      if (!file.IsOpen()) {
-        std::fprintf(stderr, "ninetrace-cli export: cannot create %s: %s\n", options.Output.c_str(), std::strerror(errno));
-        return 1;
-      }
+    if (options.Output.empty()) {
+      CheckStandardOutputIsNot(input);
+    } else {
+      file = OpenOutput(options.Output, TOutputMode::Replace, &input);
       fd = file.Get();
       outputName = options.Output.string();
     }
@@ -233,7 +232,7 @@ int Export(const TExportOptions& options) {
     return 0;
   } catch (const TFileError& e) {
     std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
-  } catch (const std::system_error& e) {
+  } catch (const std::runtime_error& e) {  // the output: cannot be opened or written, or is the input
     std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
   }
   return 1;

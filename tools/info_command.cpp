@@ -127,7 +127,7 @@ int Info(const std::filesystem::path& file) {
     }
     std::printf("input   duty cycle\n");
     for (int d = 0; d < DigitalInputs; ++d) std::printf("     d%d %10.4f\n", d + 1, stats.Duty(d));
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return 0;  // whether the text reached standard output is checked on the way out
   } catch (const TFileError& e) {
     std::fprintf(stderr, "ninetrace-cli info: %s\n", e.what());
     return 1;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@
 #include "info_command.h"
 #include "ninetrace_version.h"
 #include "ports_command.h"
+#include "output_guard.h"
+#include "platform/process_signals.h"
 #include "record_command.h"
 #include "simulate_command.h"
 
@@ -33,9 +36,10 @@ constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--s
 
 Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
 extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
-and, on stopping, the page received so far padded with zeros. Ctrl-C or SIGTERM stops cleanly.
-Every page is flushed to the disk as it is written. Progress goes to standard error, the path of
-the recording to standard output at the end.
+and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM or SIGHUP (a closed
+terminal) stops cleanly. A port whose device goes away stops the recording too, keeping every
+record, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
+standard error, the path of the recording to standard output at the end.
 
 options:
   --port P       a port number n for COMn (/dev/ttyS(n-1)), or a device path
@@ -159,7 +163,12 @@ int RunRecord(int argc, char** argv) {
   }
   if (options.Port.empty()) return Fail("record needs --port", RecordUsage);
   if (options.Seconds > 0 && options.Pages > 0) return Fail("give --seconds or --pages, not both", RecordUsage);
-  return ninetrace::cli::Record(options);
+  try {
+    return ninetrace::cli::Record(options);
+  } catch (const std::exception& e) {  // the stop signals could not be caught: nothing was recorded
+    std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
+    return 1;
+  }
 }
 
 int RunInfo(int argc, char** argv) {
@@ -244,9 +253,11 @@ int RunSimulate(int argc, char** argv) {
         return Fail("--rate needs a number from 0 to 1000", SimulateUsage);
       options.Rate = number;
     } else if (arg == "--seed") {
-      char* end = nullptr;
-      options.Seed = std::strtoull(value, &end, 10);
-      if (end == value || *end != '\0') return Fail("--seed needs a whole number", SimulateUsage);
+      // from_chars refuses a sign and anything past the largest seed, which strtoull would wrap.
+      const std::string_view text = value;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), options.Seed);
+      if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return Fail("--seed needs a whole number from 0 to 18446744073709551615", SimulateUsage);
       seedGiven = true;
     } else if (arg == "--device") {
       options.Device = value;
@@ -262,9 +273,7 @@ int RunSimulate(int argc, char** argv) {
   return ninetrace::simulator::Simulate(options);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
   if (argc < 2) return Fail("no command given", Usage);
   const std::string_view command = argv[1];
   if (command == "--help" || command == "help") {
@@ -281,4 +290,21 @@ int main(int argc, char** argv) {
   if (command == "export") return RunExport(argc, argv);
   if (command == "simulate") return RunSimulate(argc, argv);
   return Fail("unknown command " + std::string(command), Usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ninetrace::cli::GuardStandardStreams();
+  ninetrace::IgnoreFileSizeSignal();
+  int status = 1;
+  try {
+    status = Dispatch(argc, argv);
+  } catch (const std::exception& e) {  // whatever slipped through gets a message, never an abort
+    std::fprintf(stderr, "ninetrace-cli: %s\n", e.what());
+  }
+  const std::string prefix = argc >= 2 ? "ninetrace-cli " + std::string(argv[1]) : "ninetrace-cli";
+  // Output that never arrived is a failure, however well the rest went.
+  if (!ninetrace::cli::FinishStandardOutput(prefix)) return status != 0 ? status : 1;
+  return status;
 }

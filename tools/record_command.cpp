@@ -1,5 +1,6 @@
 #include "record_command.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "acquisition/trace_set.h"
 #include "chart/axis_panel.h"
 #include "monotonic_time.h"
+#include "platform/process_signals.h"
 
 namespace ninetrace::cli {
 
@@ -21,33 +23,34 @@ namespace {
 constexpr long TickNanoseconds = 100'000'000;  // the window's timer
 constexpr int TicksPerProgressLine = 3;        // about three updates a second
 
-volatile sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) { stopRequested = 1; }
-
-// Restores the previous handlers on the way out, so a test calling Record in-process is left as it was.
-class TStopSignals {
+// While recording, a broken pipe on the progress stream must not end the process mid-page: the
+// write fails instead, which costs only the progress line. Restored on the way out, so a test
+// calling Record in-process is left as it was.
+class TIgnoreBrokenPipe {
  public:
-  TStopSignals() {
-    stopRequested = 0;
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: the tick sleep ends at once on a signal
-    sigaction(SIGINT, &action, &savedInt_);
-    sigaction(SIGTERM, &action, &savedTerm_);
-  }
-  ~TStopSignals() {
-    sigaction(SIGINT, &savedInt_, nullptr);
-    sigaction(SIGTERM, &savedTerm_, nullptr);
-  }
-  TStopSignals(const TStopSignals&) = delete;
-  TStopSignals& operator=(const TStopSignals&) = delete;
+  TIgnoreBrokenPipe() { saved_ = ::signal(SIGPIPE, SIG_IGN); }
+  ~TIgnoreBrokenPipe() { ::signal(SIGPIPE, saved_); }
+  TIgnoreBrokenPipe(const TIgnoreBrokenPipe&) = delete;
+  TIgnoreBrokenPipe& operator=(const TIgnoreBrokenPipe&) = delete;
 
  private:
-  struct sigaction savedInt_ {};
-  struct sigaction savedTerm_ {};
+  sighandler_t saved_ = SIG_DFL;
 };
+
+// Sleeps until `wake` on the monotonic clock; true when a stop signal came first.
+bool StopArrivedBefore(const TStopSignals& stop, const timespec& wake) {
+  for (;;) {
+    const timespec now = cli_time::Now();
+    const double left = cli_time::SecondsBetween(now, wake);
+    if (left <= 0) return false;
+    const auto whole = static_cast<time_t>(left);
+    timespec timeout{whole, static_cast<long>((left - static_cast<double>(whole)) * 1e9)};
+    pollfd signalled{stop.Fd(), POLLIN, 0};
+    const int ready = ::ppoll(&signalled, 1, &timeout, nullptr);
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+  }
+}
 
 using cli_time::AddNanoseconds;
 using cli_time::Now;
@@ -90,7 +93,9 @@ class TProgress {
 }  // namespace
 
 int Record(const TRecordOptions& options) {
-  const TStopSignals stopSignals;
+  // SIGINT, SIGTERM and SIGHUP (the terminal or the ssh session gone) stop as Stop does.
+  const TStopSignals stop;
+  const TIgnoreBrokenPipe brokenPipe;
   TCustomAxisPanel chart;  // never drawn: the traces only need a chart to belong to
   TTraceSet traces(chart);
   TRecorder recorder(traces, {}, SystemClock(), options.Directory);
@@ -105,10 +110,9 @@ int Record(const TRecordOptions& options) {
 
   const timespec start = Now();
   timespec wake = start;
-  while (!stopRequested) {
+  for (;;) {
     AddNanoseconds(wake, TickNanoseconds);
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
-    if (stopRequested) break;
+    if (StopArrivedBefore(stop, wake)) break;
     const std::int64_t pagesBefore = recorder.PagesWritten();
     try {
       recorder.Tick();

@@ -1,6 +1,7 @@
 #include "recording_reader.h"
 
 #include <algorithm>
+#include <string>
 
 namespace ninetrace::cli {
 
@@ -18,12 +19,17 @@ std::span<const std::uint8_t> TRecordingReader::Next(std::int64_t limit) {
   const std::int64_t chunkRecords = static_cast<std::int64_t>(ChunkPages * RecordsPerPage);
   const std::int64_t wanted = std::min({limit, chunkRecords, Records() - next_});
   if (wanted <= 0) return {};
-  const std::int64_t got = file_.Read(buffer_.data(), wanted * static_cast<std::int64_t>(RecordSize));
-  // A file cut shorter since it was opened ends early, and on a record boundary.
-  const std::int64_t records = got / static_cast<std::int64_t>(RecordSize);
-  next_ += records;
-  if (records < wanted) size_ = next_ * static_cast<std::int64_t>(RecordSize);
-  return {buffer_.data(), static_cast<std::size_t>(records) * RecordSize};
+  const std::int64_t bytes = wanted * static_cast<std::int64_t>(RecordSize);
+  const std::int64_t got = file_.Read(buffer_.data(), bytes);
+  // Someone cut the file while it was read: what follows would be a wrong count, a CSV missing
+  // rows or a replay ending early, all looking like success.
+  if (got < bytes) {
+    const std::string reason = "it became shorter while being read (" + std::to_string(size_) + " bytes when opened, it ended after " +
+                               std::to_string(next_ * static_cast<std::int64_t>(RecordSize) + got) + ")";
+    throw TFileError("Cannot read " + file_.Name().string() + ": " + reason, reason);
+  }
+  next_ += wanted;
+  return {buffer_.data(), static_cast<std::size_t>(bytes)};
 }
 
 std::int64_t TRecordingReader::ZeroTailRecords() {

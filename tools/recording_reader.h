@@ -19,8 +19,12 @@ class TRecordingReader {
   static constexpr std::size_t ChunkPages = 32;
 
   // Opens `name` read-only; throws TFileError. The size is taken once, so a file still being
-  // recorded reads as it was when opened.
+  // recorded reads as it was when opened; a file that becomes shorter than that while being read
+  // is an error (TFileError), never a quiet early end.
   explicit TRecordingReader(const std::filesystem::path& name);
+
+  // The file read, for refusing an output that is this very file.
+  TFileIdentity Identity() const { return file_.Identity(); }
 
   std::int64_t Size() const { return size_; }
   std::int64_t WholePages() const { return size_ / static_cast<std::int64_t>(PageSize); }
@@ -40,7 +44,7 @@ class TRecordingReader {
   // Continues reading at record `index`.
   void SeekRecord(std::int64_t index);
   // The next whole records, at most `limit` and at most a chunk; empty at the end of the file.
-  // The bytes stay valid until the next call.
+  // The bytes stay valid until the next call. Throws TFileError when the file has shrunk.
   std::span<const std::uint8_t> Next(std::int64_t limit);
 
  private:

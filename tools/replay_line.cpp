@@ -16,8 +16,7 @@ bool TReplayLine::AppendNext(std::vector<std::uint8_t>& out) {
     chunk_ = {};
   }
   if (chunk_.empty()) {
-    chunk_ = reader_.Next(records_ - played_);
-    // The file was cut short while playing: end here rather than loop over nothing.
+    chunk_ = reader_.Next(records_ - played_);  // throws TFileError when the file was cut short
     if (chunk_.empty()) return false;
   }
   out.push_back(SyncByte);

@@ -23,6 +23,7 @@ class TReplayLine {
   bool AppendNext(std::vector<std::uint8_t>& out);
 
   std::int64_t RecordsPerPass() const { return records_; }
+  TFileIdentity Identity() const { return reader_.Identity(); }
   std::uint64_t FramesMade() const { return frames_; }
 
  private:

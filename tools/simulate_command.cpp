@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "output_guard.h"
 #include "platform/file_descriptor.h"
 #include "platform/serial_pty.h"
 #include "replay_line.h"
@@ -59,9 +60,8 @@ bool WriteAllTo(int fd, std::span<const std::uint8_t> bytes) {
 }
 
 // A device or file given with --device: written blocking, which paces itself on a real port.
-TFileDescriptor OpenDevice(const std::string& path) {
-  TFileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!fd.IsOpen()) throw std::system_error(errno, std::generic_category(), "cannot open " + path);
+TFileDescriptor OpenDevice(const std::string& path, const cli::TInput* replayed) {
+  TFileDescriptor fd = cli::OpenOutput(path, cli::TOutputMode::Replace, replayed);
   if (::isatty(fd.Get())) {
     termios tty{};
     if (::tcgetattr(fd.Get(), &tty) == 0) {
@@ -75,6 +75,12 @@ TFileDescriptor OpenDevice(const std::string& path) {
   return fd;
 }
 
+// Prints the line's path, which is how the user learns where to point the recorder.
+bool AnnounceLine(const std::string& path) {
+  std::printf("%s\n", path.c_str());
+  return cli::FinishStandardOutput("ninetrace-cli simulate");
+}
+
 }  // namespace
 
 int Simulate(const TSimulateOptions& options) {
@@ -83,8 +89,12 @@ int Simulate(const TSimulateOptions& options) {
   TFileDescriptor device;
   TFileDescriptor log;
   std::optional<TReplayLine> replay;
+  std::optional<cli::TInput> replayed;
   try {
-    if (!options.Replay.empty()) replay.emplace(options.Replay, options.Loop);
+    if (!options.Replay.empty()) {
+      replay.emplace(options.Replay, options.Loop);
+      replayed = cli::TInput{replay->Identity(), options.Replay};
+    }
   } catch (const TFileError& e) {
     std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
     return 1;
@@ -93,21 +103,20 @@ int Simulate(const TSimulateOptions& options) {
     if (options.Device.empty()) {
       pty.emplace();
     } else {
-      device = OpenDevice(options.Device);
+      device = OpenDevice(options.Device, replayed ? &*replayed : nullptr);
     }
-  } catch (const std::system_error& e) {
+    // The log is neither the recording played nor the line it is played on.
+    if (!options.LogFile.empty()) {
+      const std::optional<TFileIdentity> lineId = device.IsOpen() ? IdentityOf(device.Get()) : std::nullopt;
+      log = cli::OpenOutput(options.LogFile, cli::TOutputMode::Append, replayed ? &*replayed : nullptr);
+      if (lineId && IdentityOf(log.Get()) == lineId)
+        throw std::runtime_error("will not log to " + options.LogFile + ": it is the --device being written");
+    }
+  } catch (const std::runtime_error& e) {
     std::fprintf(stderr, "ninetrace-cli simulate: %s\n", e.what());
     return 1;
   }
-  if (!options.LogFile.empty()) {
-    log.Reset(::open(options.LogFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!log.IsOpen()) {
-      std::fprintf(stderr, "ninetrace-cli simulate: cannot open %s: %s\n", options.LogFile.c_str(), std::strerror(errno));
-      return 1;
-    }
-  }
-  std::printf("%s\n", pty ? pty->SlavePath().c_str() : options.Device.c_str());
-  std::fflush(stdout);
+  if (!AnnounceLine(pty ? pty->SlavePath() : options.Device)) return 1;
 
   TConverterLine line(options.Seed, options.Faults);
   const auto appendNext = [&](std::vector<std::uint8_t>& out) {

@@ -80,6 +80,8 @@ void TRecorder::Tick() {
   if (running_) {
     try {
       synchroniser_.Poll(source_, running_, [this](TSampleRecord record) { StoreRecord(record); });
+    } catch (const TPortLost& lost) {
+      failure = std::make_exception_ptr(TRecordingError(StopAfterLoss(lost)));
     } catch (...) {
       failure = std::current_exception();
     }
@@ -87,6 +89,20 @@ void TRecorder::Tick() {
   // Redraw even after a failure, so the window shows what was recorded up to it.
   if (refresh_) refresh_();
   if (failure) std::rethrow_exception(failure);
+}
+
+std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
+  const std::string message = std::string("Recording stopped: ") + lost.what();
+  try {
+    Stop();
+  } catch (const TRecordingError& e) {
+    constexpr std::string_view prefix = "Recording stopped: ";
+    std::string_view written = e.what();
+    if (written.starts_with(prefix)) written.remove_prefix(prefix.size());
+    return message + " Writing the last page failed too: " + std::string(written);
+  }
+  const std::string pages = pagesWritten_ == 1 ? "1 page is" : std::to_string(pagesWritten_) + " pages are";
+  return message + " " + pages + " kept in " + fileName_ + ".";
 }
 
 void TRecorder::StoreRecord(TSampleRecord record) {

@@ -42,7 +42,8 @@ class TRecorder {
   // cannot be written; the recording is stopped all the same.
   void Stop();
   // Called by the window's 100 ms timer: records what arrived, then always redraws. Throws
-  // TRecordingError when a page cannot be written; the recording has then been stopped.
+  // TRecordingError when a page cannot be written or the device has gone away; the recording
+  // has then been stopped as Stop does, every record received kept.
   void Tick();
   // For closing the window: stops a recording as Stop does but never throws. Returns the error
   // message, empty when all went well.
@@ -74,6 +75,8 @@ class TRecorder {
   };
 
   TDataFile CreateRecordingFile(std::string& name) const;
+  // Stops after the device vanished; returns what to tell the person.
+  std::string StopAfterLoss(const TPortLost& lost);
   void StoreRecord(TSampleRecord record);
   // Appends the page buffer; on failure stops the recording and throws TRecordingError.
   void AppendPage();

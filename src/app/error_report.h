@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <functional>
+#include <new>
 
 namespace ninetrace {
 
@@ -13,16 +14,26 @@ using TErrorReporter = std::function<void(const QString& message)>;
 
 void ShowErrorBox(const QString& message);
 
+// What the person reads when memory ran out in the middle of something they asked for.
+inline const QString OutOfMemoryMessage = QStringLiteral(
+    "Not enough memory to finish this. Close other programs, or look at a shorter recording or a part of it.");
+
+// Shows `message` through `report`; when even that fails (memory still short) it goes to the
+// standard error stream instead, so the guard itself never throws.
+void ReportSafely(const TErrorReporter& report, const QString& message) noexcept;
+
 // Runs `handler`; an exception becomes a report (a non-standard one with an empty message)
 // and the program goes on.
 template <typename F>
 void RunGuarded(const TErrorReporter& report, F&& handler) {
   try {
     handler();
+  } catch (const std::bad_alloc&) {
+    ReportSafely(report, OutOfMemoryMessage);
   } catch (const std::exception& e) {
-    report(QString::fromLocal8Bit(e.what()));
+    ReportSafely(report, QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    report(QString());
+    ReportSafely(report, QString());
   }
 }
 

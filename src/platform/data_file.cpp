@@ -13,6 +13,13 @@ namespace {
 
 std::string Reason(int error) { return std::error_code(error, std::generic_category()).message(); }
 
+std::string KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a pipe (FIFO)";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "a special file";
+}
+
 }  // namespace
 
 void TDataFile::Fail(const char* action, int error) const {
@@ -38,8 +45,40 @@ bool TDataFile::CreateNew(const std::filesystem::path& name) {
 void TDataFile::OpenRead(const std::filesystem::path& name) {
   Close();
   name_ = name;
-  fd_.Reset(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd_.IsOpen()) Fail("Cannot open", errno);
+  // Opened without waiting: a plain open of a FIFO waits for a writer, and reading a device or
+  // socket may never end, which would freeze the window. Only a regular file is then read.
+  TFileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat info {};
+  if (!fd.IsOpen()) {
+    // A socket cannot be opened at all; say what it is rather than "no such device".
+    const int error = errno;
+    if (::stat(name.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) NotARecording(info.st_mode);
+    Fail("Cannot open", error);
+  }
+  if (::fstat(fd.Get(), &info) != 0) Fail("Cannot open", errno);
+  // A folder keeps the system's own words, which say it well enough.
+  if (S_ISDIR(info.st_mode)) Fail("Cannot read", EISDIR);
+  if (!S_ISREG(info.st_mode)) NotARecording(info.st_mode);
+  const int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) Fail("Cannot open", errno);
+  fd_ = std::move(fd);
+}
+
+void TDataFile::NotARecording(mode_t mode) const {
+  const std::string kind = KindOf(mode);
+  throw TFileError("Cannot open " + name_.string() + ": it is " + kind + ", not a recording file.", "it is " + kind);
+}
+
+TFileIdentity TDataFile::Identity() const {
+  const std::optional<TFileIdentity> identity = IdentityOf(fd_.Get());
+  if (!identity) Fail("Cannot read the details of", errno);
+  return *identity;
+}
+
+std::optional<TFileIdentity> IdentityOf(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return std::nullopt;
+  return TFileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
 std::int64_t TDataFile::Size() const {

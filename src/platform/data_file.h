@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +22,16 @@ class TFileError : public std::runtime_error {
   std::string reason_;
 };
 
+// A file's device and inode: two names are the same file exactly when these are equal.
+struct TFileIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+// The identity of the file open on `fd`; nullopt when it cannot be told (a closed descriptor).
+std::optional<TFileIdentity> IdentityOf(int fd);
+
 class TDataFile {
  public:
   TDataFile() = default;
@@ -30,7 +41,8 @@ class TDataFile {
   // Creates `name` for reading and writing, never replacing a file already there. Returns false
   // when the name is taken, so the caller can try another; throws TFileError on other failures.
   [[nodiscard]] bool CreateNew(const std::filesystem::path& name);
-  // Opens an existing file read-only; throws TFileError "Cannot open <name>: <reason>".
+  // Opens an existing regular file read-only; throws TFileError "Cannot open <name>: <reason>".
+  // Never waits: a FIFO, socket or device is refused rather than read.
   void OpenRead(const std::filesystem::path& name);
 
   std::int64_t Size() const;
@@ -45,12 +57,16 @@ class TDataFile {
   // Cuts the file back to `size` bytes, e.g. to drop a page that only partly reached the disk.
   void Truncate(std::int64_t size);
 
+  // Which file this is, whatever name or link it was opened by.
+  TFileIdentity Identity() const;
+
   void Close() { fd_.Reset(); }
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::filesystem::path& Name() const { return name_; }
 
  private:
   [[noreturn]] void Fail(const char* action, int error) const;
+  [[noreturn]] void NotARecording(mode_t mode) const;
 
   TFileDescriptor fd_;
   std::filesystem::path name_;

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -20,15 +22,37 @@ std::string Describe(const TPortName& name) {
   return name.Label.empty() ? name.Device : name.Device + " (" + name.Label + ")";
 }
 
-std::string GroupOf(const std::string& device) {
-  struct stat info {};
-  if (::stat(device.c_str(), &info) != 0) return {};
+std::string GroupName(gid_t gid) {
   std::vector<char> buffer(4096);
   group entry{};
   group* found = nullptr;
-  if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
-    return found->gr_name;
-  return "with id " + std::to_string(info.st_gid);
+  if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) return found->gr_name;
+  return "with id " + std::to_string(gid);
+}
+
+std::string UserName(uid_t uid) {
+  std::vector<char> buffer(4096);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) return found->pw_name;
+  return "the user with id " + std::to_string(uid);
+}
+
+// Joining the device's group is good advice only when that group may read and write it, and
+// never for the administrators' group, which would grant far more than one port.
+std::string PermissionAdvice(const std::string& device) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0)
+    return "permission denied. Ask the administrator for access to the port.";
+  constexpr mode_t groupReadWrite = S_IRGRP | S_IWGRP;
+  if ((info.st_mode & groupReadWrite) == groupReadWrite && info.st_gid != 0) {
+    const std::string group = GroupName(info.st_gid);
+    return "permission denied. The port belongs to the group " + group +
+           ": add your user to that group (sudo usermod -aG " + group + " $USER), then log out and in again.";
+  }
+  return "permission denied. The port belongs to " + UserName(info.st_uid) +
+         " and no group may use it: ask the administrator for access, for example a udev rule that gives the port "
+         "a group of users such as dialout with mode 0660.";
 }
 
 // What went wrong, phrased so the user knows what to do about it.
@@ -39,12 +63,8 @@ std::string Advice(const TPortName& name, int error) {
     case ENXIO:
       return "no such device. Check the port number and that the converter is plugged in.";
     case EACCES:
-    case EPERM: {
-      const std::string group = GroupOf(name.Device);
-      if (group.empty()) return "permission denied. Ask the administrator for access to the port.";
-      return "permission denied. The port belongs to the group " + group +
-             ": add your user to that group (sudo usermod -aG " + group + " $USER), then log out and in again.";
-    }
+    case EPERM:
+      return PermissionAdvice(name.Device);
     case EBUSY:
       return "the port is in use by another program. Close that program, or choose another port.";
     case ENOTTY:
@@ -129,10 +149,27 @@ void TSerialPort::Close() noexcept {
   fd_.Reset();
 }
 
+void TSerialPort::Lost(int error) const {
+  const std::string why = error == 0 ? "the line was hung up"
+                                     : std::error_code(error, std::generic_category()).message();
+  throw TPortLost(Describe(name_) + " is gone (" + why + "): the converter was unplugged, switched off or closed.");
+}
+
 std::uint32_t TSerialPort::QueueCount() const {
+  if (!fd_.IsOpen()) return 0;
   int waiting = 0;
-  if (!fd_.IsOpen() || ::ioctl(fd_.Get(), FIONREAD, &waiting) != 0 || waiting < 0) return 0;
-  return static_cast<std::uint32_t>(waiting);
+  if (::ioctl(fd_.Get(), FIONREAD, &waiting) != 0) Lost(errno);
+  // With a frame and more waiting, the reads that follow meet a failure themselves; the hang-up
+  // check costs a system call, so it is left for a short queue, which is where a vanished
+  // device shows only as an ordinary-looking count.
+  if (waiting >= static_cast<int>(HangUpCheckBelow)) return static_cast<std::uint32_t>(waiting);
+  pollfd state{fd_.Get(), POLLIN, 0};
+  int ready = 0;
+  while ((ready = ::poll(&state, 1, 0)) < 0 && errno == EINTR) {
+  }
+  if (ready < 0) Lost(errno);
+  if ((state.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) Lost(state.revents & POLLHUP ? 0 : EIO);
+  return waiting < 0 ? 0 : static_cast<std::uint32_t>(waiting);
 }
 
 std::int32_t TSerialPort::Read(std::uint8_t* buffer, std::int32_t count) {
@@ -141,8 +178,10 @@ std::int32_t TSerialPort::Read(std::uint8_t* buffer, std::int32_t count) {
     const ssize_t n = ::read(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done));
     if (n > 0) {
       done += static_cast<std::int32_t>(n);
-    } else if (n == 0 || errno != EINTR) {
-      break;  // hung up or failed: report what did arrive
+    } else if (n == 0) {
+      Lost(0);  // a terminal reads the end of its data only once it is hung up
+    } else if (errno != EINTR) {
+      Lost(errno);
     }
   }
   return done;

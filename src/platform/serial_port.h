@@ -17,6 +17,13 @@ class TPortError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The device went away while open: a USB adapter pulled, a converter switched off, the other end
+// of a pseudo-terminal closed. The port reads nothing more, ever.
+class TPortLost : public TPortError {
+ public:
+  using TPortError::TPortError;
+};
+
 struct TPortName {
   std::string Device;  // e.g. /dev/ttyS3
   std::string Label;   // e.g. COM4; empty when the user typed a device path
@@ -29,6 +36,9 @@ TPortName ResolvePortName(std::string_view portText);
 class TSerialPort {
  public:
   static constexpr int BaudRate = 19200;
+  // Readers take frames only while more than 15 bytes wait; below that, QueueCount also asks
+  // whether the line has hung up.
+  static constexpr std::uint32_t HangUpCheckBelow = 16;
 
   TSerialPort() = default;
   ~TSerialPort() { Close(); }
@@ -43,12 +53,15 @@ class TSerialPort {
   bool IsOpen() const { return fd_.IsOpen(); }
   const TPortName& Name() const { return name_; }
 
-  // Bytes received and not read yet; 0 when closed or when the driver cannot tell.
+  // Bytes received and not read yet; 0 when closed. Throws TPortLost when the device reports an
+  // error or a hang-up: that is a vanished device, not an empty queue. A quiet line is just 0.
   std::uint32_t QueueCount() const;
-  // Blocks until `count` bytes have arrived. Returns fewer only when the line fails or hangs up.
+  // Blocks until `count` bytes have arrived. Throws TPortLost when the line fails or hangs up.
   std::int32_t Read(std::uint8_t* buffer, std::int32_t count);
 
  private:
+  [[noreturn]] void Lost(int error) const;
+
   TFileDescriptor fd_;
   TPortName name_;
 };

@@ -240,4 +240,29 @@ TEST_F(RecorderTest, ClosingWhileRecordingWritesThePartPageReceived) {
   EXPECT_EQ(ReadWholeFile(dir / "160302 090507_2.bin"), Pages(0, 1));
 }
 
+// A quiet line goes on recording; a line whose device vanished (here the pseudo-terminal's other
+// end closed) stops at the next tick exactly as Stop does, every record received kept, and says
+// which device went and how many pages are kept.
+TEST_F(RecorderTest, AVanishedDeviceStopsTheRecordingAndKeepsEveryRecord) {
+  recorder.Run(pty.SlavePath());
+  for (int i = 0; i < 5; ++i) recorder.Tick();
+  EXPECT_TRUE(recorder.Running());
+
+  Send(Frames(0, 1500));
+  ASSERT_TRUE(TickUntilReceived(1500));
+  pty.CloseMaster();
+  std::string message;
+  try {
+    recorder.Tick();
+  } catch (const TRecordingError& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message.rfind("Recording stopped: " + pty.SlavePath() + " is gone (", 0), 0u) << message;
+  EXPECT_NE(message.find(std::string(" 2 pages are kept in ") + FirstName + "."), std::string::npos) << message;
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_FALSE(recorder.Port().IsOpen());
+  EXPECT_FALSE(recorder.DataFile().IsOpen());
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1500, 2));
+}
+
 }  // namespace

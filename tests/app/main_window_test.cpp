@@ -9,11 +9,22 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QFileDialog>
+
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <span>
+#include <thread>
 #include <vector>
 
 #include "../platform/test_files.h"
 #include "app/main_window.h"
+#include "app/stop_signal_notifier.h"
 #include "platform/serial_pty.h"
 #include "playback/page_viewer.h"
 
@@ -43,6 +54,37 @@ class MainWindowTest : public QObject {
   };
 
   static std::vector<std::int32_t> All(std::int32_t w) { return std::vector<std::int32_t>(TraceCount, w); }
+
+  // `count` frames whose first record byte counts them, and the padding that lets the last out.
+  static std::vector<std::uint8_t> Frames(int count) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+      const std::array<std::uint8_t, 9> frame{0xFF, 0xFF, static_cast<std::uint8_t>(i), 1, 2, 3, 4, 5, 6};
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    bytes.insert(bytes.end(), 16, 0);
+    return bytes;
+  }
+
+  // Presses Run and feeds `frames` frames through the line until the window has taken them all.
+  static bool RecordFrames(Window& w, TSerialPty& line, int frames) {
+    QTest::mouseClick(w.Find<QPushButton>("ButtonRunStop"), Qt::LeftButton);
+    if (!w.form.Recorder().Running()) return false;
+    const std::vector<std::uint8_t> bytes = Frames(frames);
+    std::span<const std::uint8_t> rest(bytes);
+    const auto fill = static_cast<std::size_t>(frames) % RecordsPerPage;
+    return QTest::qWaitFor([&] { return (rest = rest.subspan(line.Write(rest))).empty() && w.form.Recorder().FillPosition() == fill; },
+                           10000);
+  }
+
+  // Records with the page buffer's first byte counting 0, 1, 2, ...: how many of them the file holds.
+  static int CountedRecords(const std::filesystem::path& file) {
+    const std::vector<std::uint8_t> bytes = ninetrace::testing::ReadWholeFile(file);
+    int n = 0;
+    while (static_cast<std::size_t>(n + 1) * RecordSize <= bytes.size() && bytes[static_cast<std::size_t>(n) * RecordSize + 1] == 1)
+      ++n;
+    return n;
+  }
 
  private slots:
   void noArgumentsGiveTheDefaults() {
@@ -179,6 +221,80 @@ class MainWindowTest : public QObject {
     QCOMPARE(title, QStringLiteral("ninetrace"));
     QVERIFY(text.contains("/dev/no-such-converter"));
     QCOMPARE(form.findChild<QPushButton*>("ButtonRunStop")->text(), QStringLiteral("Run"));
+  }
+  // Logout, shutdown or a closed terminal: the window stops the recording as Stop does (the page
+  // in progress written with its zero tail) and closes as if the person had closed it.
+  void stopSignalsStopTheRecordingAndCloseTheWindow() {
+    for (int number : {SIGHUP, SIGTERM, SIGINT}) {
+      TSerialPty line;
+      Window w({QString::fromStdString(line.SlavePath())});
+      TStopSignalNotifier notifier([&](int) { w.form.close(); });
+      w.form.show();
+      QVERIFY(RecordFrames(w, line, 200));
+      QVERIFY(::raise(number) == 0);
+      QTRY_VERIFY_WITH_TIMEOUT(!w.form.isVisible(), 2000);
+      QVERIFY(!w.form.Recorder().Running());
+      QVERIFY(!w.form.Recorder().Port().IsOpen());
+      QCOMPARE(std::filesystem::file_size(w.form.Recorder().FilePath()), std::uintmax_t{PageSize});
+      QCOMPARE(CountedRecords(w.form.Recorder().FilePath()), 200);
+      QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    }
+  }
+
+  // The converter's line goes away (a pulled USB adapter; here the pseudo-terminal's other end
+  // closes): within a second a box names the device and the pages kept, and the window is back
+  // at Run with every record in the file.
+  void aVanishedDeviceStopsTheRecordingAndSaysSo() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    QVERIFY(RecordFrames(w, line, 1200));
+    line.CloseMaster();
+    QTRY_COMPARE_WITH_TIMEOUT(w.errors.size(), 1, 1000);
+    QVERIFY2(w.errors[0].startsWith(QString::fromStdString("Recording stopped: " + line.SlavePath() + " is gone")),
+             qPrintable(w.errors[0]));
+    QVERIFY2(w.errors[0].contains(QString::fromStdString("2 pages are kept in " + w.form.Recorder().FileName())),
+             qPrintable(w.errors[0]));
+    QCOMPARE(w.Find<QPushButton>("ButtonRunStop")->text(), QStringLiteral("Run"));
+    QVERIFY(w.Find<QPushButton>("ButtonView")->isEnabled());
+    QVERIFY(w.Find<QPushButton>("ButtonOpen")->isEnabled());
+    QCOMPARE(std::filesystem::file_size(w.form.Recorder().FilePath()), std::uintmax_t{2 * PageSize});
+  }
+
+  // A FIFO chosen in the file dialog would wait for a writer forever, freezing the window.
+  void aFifoIsRefusedWithoutFreezingTheWindow() {
+    Window w({});
+    const std::filesystem::path fifo = w.dir / "line.fifo";
+    QVERIFY(::mkfifo(fifo.c_str(), 0644) == 0);
+    // Should the open wait after all, a writer lets it go so the test can fail instead of hanging.
+    std::atomic<bool> done = false;
+    std::thread rescue([&] {
+      for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!done) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    const auto started = std::chrono::steady_clock::now();
+    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString(fifo.string()));
+    done = true;
+    rescue.join();
+    QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(2));
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].contains("it is a pipe (FIFO), not a recording file"), qPrintable(w.errors[0]));
+    QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
+  }
+
+  // Memory running out in a handler reaches the guard as words a person understands, and a
+  // report that fails in its turn (memory still short) does not take the program down.
+  void runningOutOfMemoryIsReportedClearly() {
+    QStringList reports;
+    const TErrorReporter collect = [&](const QString& m) { reports << m; };
+    RunGuarded(collect, [] {
+      std::vector<std::uint8_t> huge(std::size_t{1} << 50);  // a petabyte: no system has it
+      huge.back() = 1;
+    });
+    RunGuarded(collect, [] { throw std::runtime_error("Cannot open x.bin: gone"); });
+    QCOMPARE(reports, QStringList({OutOfMemoryMessage, QStringLiteral("Cannot open x.bin: gone")}));
+    QVERIFY(OutOfMemoryMessage.startsWith(QStringLiteral("Not enough memory")));
+    RunGuarded([](const QString&) { throw std::bad_alloc(); }, [] { throw std::bad_alloc(); });
   }
 };
 

@@ -49,20 +49,26 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 
 # --- the converter on a pseudo-terminal, logging every byte it sends -----------------------
 "$cli" simulate --rate 5 --log "$work/sent.log" > "$work/port" &
-pids+=($!)
+simulator=$!
+pids+=($simulator)
 wait_for 100 test -s "$work/port" || fail "the simulator did not start"
 port=$(head -n 1 "$work/port")
 
 # --- the program, recording into the work folder -------------------------------------------
-(cd "$work" && exec "$program" "$port") > "$work/ninetrace.log" 2>&1 &
-pids+=($!)
-wid=""
-for _ in $(seq 300); do
-  wid=$(xdotool search --onlyvisible --name '^y$' 2>/dev/null | head -n 1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no visible window titled y"
+# Starts the program on port $1; sets $ninetrace (its pid) and $wid (its window).
+start_program() {
+  (cd "$work" && exec "$program" "$1") >> "$work/ninetrace.log" 2>&1 &
+  ninetrace=$!
+  pids+=($ninetrace)
+  wid=""
+  for _ in $(seq 300); do
+    wid=$(xdotool search --onlyvisible --name '^y$' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no visible window titled y"
+}
+start_program "$port"
 
 geometry=$(xdotool getwindowgeometry "$wid")
 grep -q 'Position: -3,-1' <<<"$geometry" || fail "window not at (-3, -1): $geometry"
@@ -164,5 +170,50 @@ sleep 0.5
 screenshot "$work/thick.png"
 thick=$(convert "$work/thick.png" -crop 980x680+7+9 +repage -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' -format '%[fx:mean*w*h]' info:)
 awk -v a="$thin" -v b="$thick" 'BEGIN { exit !(b > 1.5 * a) }' || fail "the line-width toggle did not thicken trace 1 ($thin -> $thick pixels)"
+
+# Checks that the newest recording is whole pages holding at least $1 records; sets $newest.
+check_newest_recording() {
+  newest=$(ls -t "$work"/*.bin | head -n 1)
+  local bytes
+  bytes=$(stat -c %s "$newest")
+  [ "$bytes" -gt 0 ] && [ $((bytes % 7000)) -eq 0 ] || fail "$2: $newest is $bytes bytes, not whole pages"
+  local kept
+  kept=$(od -An -v -tx1 -w7 "$newest" | grep -c -v -x -- "$zero" || true)
+  [ "$kept" -ge "$1" ] || fail "$2: only $kept records kept in $newest"
+}
+# Waits up to $2 tenths of a second for process $1 to end; sets $status to its exit status.
+wait_for_exit() {
+  for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && return 1
+  status=0
+  wait "$1" || status=$?
+}
+
+# --- the converter vanishes mid-recording (the simulator ends, hanging up its line) ----------
+recordings_before=$(ls "$work"/*.bin | wc -l)
+click 1053 153  # Run
+sleep 2
+kill -TERM "$simulator"
+wait_for 20 xdotool search --onlyvisible --name '^ninetrace$' || fail "no box within two seconds of the device vanishing"
+[ "$(ls "$work"/*.bin | wc -l)" -eq $((recordings_before + 1)) ] || fail "no new recording"
+check_newest_recording 300 "after the device vanished"
+
+# --- logout or shutdown: SIGTERM ends the program as closing the window does, box or not -----
+kill -TERM "$ninetrace"
+wait_for_exit "$ninetrace" 50 || fail "the program did not end on SIGTERM while its box was open"
+[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+
+# --- a closed terminal while recording: SIGHUP stops the recording as Stop does ---------------
+"$cli" simulate --rate 5 > "$work/port2" &
+pids+=($!)
+wait_for 100 test -s "$work/port2" || fail "the second simulator did not start"
+start_program "$(head -n 1 "$work/port2")"
+click 1053 153  # Run
+sleep 2
+kill -HUP "$ninetrace"
+wait_for_exit "$ninetrace" 50 || fail "the program did not end on SIGHUP while recording"
+[ "$status" -eq 0 ] || fail "exit status $status after SIGHUP"
+check_newest_recording 300 "after SIGHUP"
+[ "$(ls "$work"/*.bin | wc -l)" -eq $((recordings_before + 2)) ] || fail "no recording made before SIGHUP"
 
 echo "end to end: $pages pages recorded, $records records checked, captions and pixels as expected"

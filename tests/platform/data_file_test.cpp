@@ -1,7 +1,15 @@
 #include "platform/data_file.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <future>
 #include <numeric>
 
 #include "test_files.h"
@@ -101,6 +109,45 @@ TEST(DataFile, AShortWriteIsReportedWithItsReasonAndCanBeCutAway) {
     file.Truncate(7000);
   }
   EXPECT_EQ(file.Size(), 7000);
+}
+
+}  // namespace
+
+namespace {
+
+// A FIFO, a socket and a device are not recordings: refused at once with what they are, where a
+// plain open of the FIFO would wait for a writer forever.
+TEST(DataFile, OpenReadRefusesWhatIsNotARegularFileWithoutWaiting) {
+  TTempDirectory dir;
+  const auto fifo = dir / "line.fifo", socketPath = dir / "line.sock";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const TFileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  const struct {
+    std::filesystem::path Name;
+    std::string Kind;
+  } rows[] = {{fifo, "a pipe (FIFO)"}, {socketPath, "a socket"}, {"/dev/zero", "a device"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    auto opening = std::async(std::launch::async, [&] {
+      TDataFile file;
+      try {
+        file.OpenRead(row.Name);
+        return std::string("opened");
+      } catch (const TFileError& e) {
+        return std::string(e.what());
+      }
+    });
+    if (opening.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+      ADD_FAILURE() << "OpenRead is still waiting";
+      ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // lets it go, so the test can end
+    }
+    EXPECT_EQ(opening.get(), "Cannot open " + row.Name.string() + ": it is " + row.Kind + ", not a recording file.");
+  }
 }
 
 }  // namespace

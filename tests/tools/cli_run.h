@@ -34,12 +34,23 @@ inline std::string ReadText(const std::filesystem::path& name) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// How the child is started, beyond its arguments.
+struct TCliSetup {
+  std::string Program = NINETRACE_CLI;
+  // Where standard output goes: the run's .out file when empty; "-" closes it.
+  std::filesystem::path Stdout;
+  bool AppendStdout = false;
+  // The child's file-size limit in bytes, as `ulimit -f` sets it.
+  rlim_t FileSizeLimit = RLIM_INFINITY;
+};
+
 class TCliRun {
  public:
   // Starts ninetrace-cli with `args`; its output goes to files named after `tag` in `dir`.
-  TCliRun(const std::vector<std::string>& args, const std::filesystem::path& dir, const std::string& tag)
+  TCliRun(const std::vector<std::string>& args, const std::filesystem::path& dir, const std::string& tag,
+          const TCliSetup& setup = {})
       : out_(dir / (tag + ".out")), err_(dir / (tag + ".err")) {
-    std::vector<std::string> all{NINETRACE_CLI};
+    std::vector<std::string> all{setup.Program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
@@ -47,9 +58,32 @@ class TCliRun {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::filesystem::path stdoutPath = setup.Stdout.empty() ? out_ : setup.Stdout;
+    if (stdoutPath == "-")
+      posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+    else
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath.c_str(),
+                                       O_WRONLY | O_CREAT | (setup.AppendStdout ? O_APPEND : O_TRUNC), 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int error = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    // The child starts as from a shell, whatever this process does with its signals.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    for (int number : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ}) sigaddset(&defaults, number);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // posix_spawn has no limit of its own: the child inherits this process's, set for the moment.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = setup.FileSizeLimit;
+    if (setup.FileSizeLimit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
+    if (setup.FileSizeLimit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &saved);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) throw std::runtime_error("cannot start " + all[0]);
     exitWatch_.Reset(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
@@ -122,8 +156,8 @@ struct TCliResult {
 
 // Runs ninetrace-cli to the end (killing it after `timeout`, which then fails the status).
 inline TCliResult RunCli(const std::vector<std::string>& args, const std::filesystem::path& dir,
-                         std::chrono::milliseconds timeout = 60s) {
-  TCliRun run(args, dir, "run");
+                         std::chrono::milliseconds timeout = 60s, const TCliSetup& setup = {}) {
+  TCliRun run(args, dir, "run", setup);
   if (!run.WaitForExit(timeout)) return {-1, run.Out(), run.Err() + "\n(timed out)", 0};
   return {run.Status(), run.Out(), run.Err(), run.PeakKilobytes()};
 }

@@ -145,4 +145,76 @@ TEST_F(CliRecord, AReplayFramesEveryRecordOnceAndStopsAtTheEnd) {
   EXPECT_TRUE(ReadWholeFile(log_) == expected);
 }
 
+// Closing the terminal or losing the ssh session sends SIGHUP: the recording stops as Stop does,
+// so even a recording with no whole page yet keeps what arrived, in one zero-padded page.
+TEST_F(CliRecord, SighupStopsAsStopDoesEvenBeforeTheFirstPage) {
+  TCliRun simulator({"simulate", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record");
+  // About 213 frames a second: well into the first page, far from its end.
+  EXPECT_FALSE(record.WaitForExit(1500ms));
+  record.Signal(SIGHUP);
+  ASSERT_TRUE(record.WaitForExit(10s));
+  EXPECT_EQ(record.Status(), 0) << record.Err();
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+
+  const TBytes recorded = ReadWholeFile(FindRecording(out_));
+  ASSERT_EQ(recorded.size(), PageSize);
+  const std::size_t data = DataRecords(recorded);
+  EXPECT_GT(data, 100u);
+  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+}
+
+// `ulimit -f 20` allows 20480 bytes: two pages fit, the third does not. That is a full disk, not
+// a reason to die: the recording stops, the file is cut back to its whole pages, and it says so.
+TEST_F(CliRecord, AFileSizeLimitStopsTheRecordingLikeAFullDisk) {
+  TCliRun simulator({"simulate", "--rate", "10", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliSetup twentyKilobytes;
+  twentyKilobytes.FileSizeLimit = 20 * 1024;
+  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record", twentyKilobytes);
+  ASSERT_TRUE(record.WaitForExit(20s));
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+  EXPECT_EQ(record.Status(), 1);
+  EXPECT_NE(record.Err().find(": File too large. The pages recorded before are kept."), std::string::npos)
+      << record.Err();
+  const TBytes recorded = ReadWholeFile(FindRecording(out_));
+  ASSERT_EQ(recorded.size(), 2 * PageSize);
+  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), 2 * RecordsPerPage), -1);
+}
+
+// The converter's line goes away mid-recording (here the simulator ends, closing its side of the
+// pseudo-terminal): within a second the recording stops, keeps every record and says so.
+TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {
+  TCliRun simulator({"simulate", "--rate", "10", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record");
+  fs::path file;
+  ASSERT_TRUE(record.WaitUntil(
+      [&] {
+        file = FindRecording(out_);
+        return !file.empty() && fs::file_size(file) >= PageSize;
+      },
+      20s))
+      << record.Err();
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+  ASSERT_TRUE(record.WaitForExit(1500ms)) << "still recording a device that is gone";
+  EXPECT_EQ(record.Status(), 1);
+  const std::string err = record.Err();
+  EXPECT_NE(err.find("Recording stopped: " + port + " is gone"), std::string::npos) << err;
+  EXPECT_NE(err.find("pages are kept in " + file.filename().string()), std::string::npos) << err;
+
+  const TBytes recorded = ReadWholeFile(file);
+  const std::size_t data = DataRecords(recorded);
+  EXPECT_EQ(recorded.size() % PageSize, 0u);
+  EXPECT_GT(data, RecordsPerPage);
+  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+}
+
 }  // namespace

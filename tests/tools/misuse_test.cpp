@@ -1,0 +1,135 @@
+// What a careless or hostile user may do to the command-line companions: make a command write
+// over its own input, hand it a FIFO or a device, close or fill its standard output, feed it bad
+// numbers. Each must refuse with a message and a non-zero status, and never lose a recording.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include "../platform/test_files.h"
+#include "cli_run.h"
+#include "recordings.h"
+
+using namespace ninetrace;
+using namespace ninetrace::testing;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliMisuse : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteRecording(recording_, 1500, 500); }
+
+  TTempDirectory dir_;
+  const fs::path recording_ = dir_ / "rec.bin";
+};
+
+struct TRow {
+  const char* Name;
+  std::vector<std::string> Args;
+  std::string Message;  // part of what standard error must say
+  TCliSetup Setup = {};
+};
+
+void ExpectRefused(const TRow& row, const fs::path& dir) {
+  SCOPED_TRACE(row.Name);
+  const TCliResult run = RunCli(row.Args, dir, 10s, row.Setup);
+  EXPECT_NE(run.Status, 0);
+  EXPECT_LT(run.Status, 128) << "ended by a signal";
+  EXPECT_NE(run.Err.find(row.Message), std::string::npos) << run.Err;
+}
+
+TEST_F(CliMisuse, NoCommandWritesOverItsOwnInputUnderAnyName) {
+  fs::create_symlink(recording_, dir_ / "link.csv");
+  fs::create_hard_link(recording_, dir_ / "hard.csv");
+  const std::vector<std::uint8_t> before = ReadWholeFile(recording_);
+  const std::string rec = recording_, line = dir_ / "line.bin";
+  TCliSetup appendToIt;
+  appendToIt.Stdout = recording_;
+  appendToIt.AppendStdout = true;
+  const std::vector<TRow> rows = {
+      {"export -o itself", {"export", rec, "-o", rec}, "will not write to " + rec},
+      {"export -o a symbolic link to it", {"export", rec, "-o", dir_ / "link.csv"}, "it is " + rec},
+      {"export -o a hard link to it", {"export", rec, "-o", dir_ / "hard.csv"}, "it is " + rec},
+      {"export >> itself", {"export", rec}, "will not write to standard output", appendToIt},
+      {"simulate --device the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", rec}, "will not write to " + rec},
+      {"simulate --device a link to it", {"simulate", "--replay", rec, "--rate", "1000", "--device", dir_ / "link.csv"}, "it is " + rec},
+      {"simulate --log the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", line, "--log", rec}, "it is " + rec},
+  };
+  for (const TRow& row : rows) {
+    ExpectRefused(row, dir_.Path());
+    EXPECT_TRUE(ReadWholeFile(recording_) == before) << row.Name << ": the recording was changed";
+  }
+}
+
+TEST_F(CliMisuse, AnInputCutShortWhileReadIsAnErrorNotAQuietEnd) {
+  // Played in a loop at speed, so it is read again and again until it is cut.
+  TCliRun replay({"simulate", "--replay", recording_, "--loop", "--rate", "1000", "--device", "/dev/null"}, dir_.Path(),
+                 "replay");
+  ASSERT_EQ(replay.FirstLine(), "/dev/null") << replay.Err();
+  fs::resize_file(recording_, 3 * RecordSize);
+  ASSERT_TRUE(replay.WaitForExit(10s));
+  EXPECT_EQ(replay.Status(), 1);
+  EXPECT_NE(replay.Err().find("Cannot read " + recording_.string() + ": it became shorter while being read"),
+            std::string::npos)
+      << replay.Err();
+}
+
+TEST_F(CliMisuse, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {
+  const fs::path fifo = dir_ / "line.fifo", socketPath = dir_ / "line.sock";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const TFileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const std::string notARecording = ", not a recording file";
+  for (const TRow& row : std::vector<TRow>{
+           {"info on a FIFO", {"info", fifo}, "it is a pipe (FIFO)" + notARecording},
+           {"export of a FIFO", {"export", fifo}, "it is a pipe (FIFO)" + notARecording},
+           {"replay of a FIFO", {"simulate", "--replay", fifo}, "it is a pipe (FIFO)" + notARecording},
+           {"info on a socket", {"info", socketPath}, "it is a socket" + notARecording},
+           {"info on a device", {"info", "/dev/zero"}, "it is a device" + notARecording},
+       })
+    ExpectRefused(row, dir_.Path());
+}
+
+TEST_F(CliMisuse, OutputThatCannotBeWrittenIsReported) {
+  const std::string rec = recording_;
+  TCliSetup full, closed;
+  full.Stdout = "/dev/full";
+  closed.Stdout = "-";
+  for (const TRow& row : std::vector<TRow>{
+           {"info > /dev/full", {"info", rec}, "ninetrace-cli info: cannot write standard output: No space left on device", full},
+           {"info >&-", {"info", rec}, "ninetrace-cli info: cannot write standard output: it is closed", closed},
+           {"export > /dev/full", {"export", rec}, "cannot write standard output: No space left on device", full},
+           {"export >&-", {"export", rec}, "cannot write standard output", closed},
+           {"simulate >&-: nobody learns the line", {"simulate", "--seconds", "5"}, "cannot write standard output", closed},
+           {"--help > /dev/full", {"info", "--help"}, "cannot write standard output", full},
+       })
+    ExpectRefused(row, dir_.Path());
+
+  // A command that writes nothing to standard output does not need it.
+  const TCliResult toFile = RunCli({"export", rec, "-o", dir_ / "out.csv"}, dir_.Path(), 10s, closed);
+  EXPECT_EQ(toFile.Status, 0) << toFile.Err;
+}
+
+TEST_F(CliMisuse, BadNumbersAreRefusedWithAMessageNeverAnAbort) {
+  TCliSetup snapshot;
+  snapshot.Program = NINETRACE_SNAPSHOT;
+  const std::string png = dir_ / "out.png";
+  for (const TRow& row : std::vector<TRow>{
+           {"a negative seed", {"simulate", "--seed", "-1"}, "--seed needs a whole number from 0 to 18446744073709551615"},
+           {"a seed past 2^64 - 1", {"simulate", "--seed", "18446744073709551616"}, "--seed needs a whole number"},
+           {"snapshot page abc", {png, "--page", "abc"}, "--page needs a page number", snapshot},
+           {"snapshot page -1", {png, "--page", "-1"}, "--page needs a page number", snapshot},
+           {"snapshot page past the last", {png, "--page", "18446744073709551615"}, "--page needs a page number", snapshot},
+           {"snapshot page missing", {png, "--page"}, "--page needs a page number", snapshot},
+       })
+    ExpectRefused(row, dir_.Path());
+  EXPECT_FALSE(fs::exists(png));
+}
+
+}  // namespace

@@ -13,6 +13,7 @@
 #include "acquisition/recorder.h"
 #include "acquisition/sample_record.h"
 #include "acquisition/trace_set.h"
+#include "playback/overview_reduction.h"
 
 namespace ninetrace {
 
@@ -47,6 +48,9 @@ constexpr std::int64_t OverviewXIndex(std::int64_t offset, std::int64_t record, 
   return (static_cast<std::int64_t>(RecordSize) * record + offset) * 1000 / size;
 }
 
+// Files from this size on show a wait cursor while "All" reads them (about three hours of recording).
+inline constexpr std::int64_t BusyCursorBytes = 16'000'000;
+
 class TPageViewer {
  public:
   using TRefresh = std::function<void()>;
@@ -57,7 +61,8 @@ class TPageViewer {
   // (GetCursorPos().X in the window).
   TPageViewer(TRecorder& recorder, TTraceSet& traces, TRefresh refresh, TCaptionSetter setCaption, TCursorX cursorX);
 
-  // Opens `name` read-only and shows its first page, closing the file viewed before. Throws
+  // Opens `name` read-only and shows its first page in page view, closing the file viewed
+  // before; the saved offset stays (the next "All" replaces it). Throws
   // TFileError naming the file and the reason when it cannot be opened or read, or while a
   // recording runs; then nothing has changed: state, traces, caption and the file open before.
   void Open(const std::filesystem::path& name);
@@ -70,7 +75,9 @@ class TPageViewer {
   // or with no file open. A failing read throws TFileError and leaves the offsets as they were.
   void StepForward(std::int64_t bytes);
   void StepBack(std::int64_t bytes);
-  // "All": the whole file at once, or back to the page viewed before it.
+  // "All": the whole file at once, or back to the page viewed before it. The overview is built
+  // completely before it replaces the page, so a failure (a read error, memory running out)
+  // leaves the page, the caption and the offsets as they were.
   void ToggleOverview();
   // A click on the chart, in either mode: shows the page under the cursor.
   void ChartClick();
@@ -89,6 +96,8 @@ class TPageViewer {
   void PlotPage(std::size_t records);
   void OpenAt(const std::filesystem::path& name, std::int64_t step);
   void ShowOverview();
+  // Replaces the traces by the overview; on failure puts the page shown before back.
+  void PlotOverview(const TOverviewPoints& points, std::int64_t size);
 
   TRecorder& recorder_;
   TTraceSet& traces_;

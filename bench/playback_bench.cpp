@@ -6,7 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
+#include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -94,6 +96,12 @@ double Resident(const std::string& key) {
   return 0;
 }
 
+double ThreadCpuMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 // Sets the peak back to what is resident now.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
@@ -107,25 +115,35 @@ void OverviewPress(benchmark::State& state) {
   const bool draw = state.range(1) != 0;
   TPageViewer viewer(recorder, traces, [&] { if (draw) chart.Refresh(); }, [](const QString&) {}, [] { return 0; });
   viewer.View(file.Path());
-  viewer.ToggleOverview();  // once untimed: the file in the page cache, the chart's image made
+  // The peak from here on, against what the page view holds: everything "All" ever takes,
+  // including what the allocator keeps for the next press.
+  ResetPeak();
+  const double before = Resident("VmRSS:");
+  viewer.ToggleOverview();  // once untimed: the file in the page cache
   viewer.ToggleOverview();
-  double growth = 0;
   for (auto _ : state) {
-    ResetPeak();
-    const double before = Resident("VmRSS:");
     viewer.ToggleOverview();
     state.PauseTiming();
-    growth = std::max(growth, Resident("VmHWM:") - before);
     viewer.ToggleOverview();  // back to the page, ready for the next press
     state.ResumeTiming();
   }
   viewer.ToggleOverview();
-  const auto start = std::chrono::steady_clock::now();
-  chart.Refresh();
-  const std::chrono::duration<double, std::milli> redraw = std::chrono::steady_clock::now() - start;
+  const double growth = Resident("VmHWM:") - before;
+  // The timer's redraw of the overview: the median of a few, as other work shares the machine.
+  std::vector<double> redraws, redrawsCpu;
+  for (int i = 0; i < 21; ++i) {
+    const double cpu = ThreadCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    chart.Refresh();
+    redraws.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    redrawsCpu.push_back(ThreadCpuMs() - cpu);
+  }
+  std::nth_element(redraws.begin(), redraws.begin() + 10, redraws.end());
+  std::nth_element(redrawsCpu.begin(), redrawsCpu.begin() + 10, redrawsCpu.end());
   state.counters["MB"] = static_cast<double>(state.range(0)) * PageBytes / 1e6;
   state.counters["rss_growth_MB"] = growth / 1e6;
-  state.counters["redraw_ms"] = redraw.count();
+  state.counters["redraw_ms"] = redraws[10];
+  state.counters["redraw_cpu_ms"] = redrawsCpu[10];
   state.counters["points"] = static_cast<double>(traces[0].PointCount()) * TraceCount;
 }
 

@@ -176,6 +176,41 @@ TEST(OverviewReduction, TheLastColumnKeepsThePointThatLeftItsEndPixel) {
   EXPECT_EQ(CompareWithEveryRecord(dir / "end.bin", bytes, 1, {"whole chart", 0, 0, 0, 0}), "");
 }
 
+// A press on the chart hits a trace of the overview exactly where it hits one drawn from every
+// record (the index of the point hit is the overview's own).
+TEST(OverviewReduction, HitsTheTracesWhereEveryRecordWould) {
+  TTempDirectory dir;
+  std::mt19937 rng(99);
+  const std::vector<std::uint8_t> bytes = MakeRecording(9 * PageBytes + 3'333, rng);
+  Write(dir / "hits.bin", bytes);
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  TTraceChart reference(1);
+  for (std::size_t r = 0; (r + 1) * RecordSize <= bytes.size(); ++r) {
+    const TTraceValues v = DecodeTraceValues(TSampleRecord(bytes.data() + r * RecordSize, RecordSize));
+    for (std::size_t t = 0; t < TraceCount; ++t)
+      reference.traces[t].AddPoint(static_cast<double>(OverviewXIndex(0, static_cast<std::int64_t>(r), size)) * 0.01, v[t]);
+  }
+  TTraceChart reduced(1);
+  TRecorder recorder(reduced.traces, {});
+  TPageViewer viewer(recorder, reduced.traces, {}, {}, {});
+  viewer.Open(dir / "hits.bin");
+  viewer.ToggleOverview();
+  reference.Frame();
+  reduced.Frame();
+  int hits = 0;
+  for (int probe = 0; probe < 600; ++probe) {
+    // Mostly near the right end, where the last column is special.
+    const auto x = static_cast<std::int32_t>(probe % 3 ? 2 + rng() % 999 : 980 + rng() % 21);
+    const auto y = static_cast<std::int32_t>(2 + rng() % 701);
+    for (std::size_t t = 0; t < TraceCount; ++t) {
+      const bool hit = reference.traces[t].ClickedPoint(x, y) != -1;
+      ASSERT_EQ(reduced.traces[t].ClickedPoint(x, y) != -1, hit) << "trace " << t << " at " << x << "," << y;
+      hits += hit;
+    }
+  }
+  EXPECT_GT(hits, 200);  // the probes do find the traces
+}
+
 // A recording whose every x position holds hundreds of noisy records keeps a few points per
 // position, however long it is.
 TEST(OverviewReduction, KeepsAFewPointsPerPositionHoweverLongTheRecording) {

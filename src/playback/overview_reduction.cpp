@@ -1,6 +1,7 @@
 #include "playback/overview_reduction.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -109,27 +110,30 @@ void SummariseBlock(TRecordStream& stream, std::int64_t records, std::int64_t k,
   }
 }
 
-// The last x positions of one trace, keeping every point that decides whether the final column's
-// end pixel is left again (see the header).
-class TExactTail {
+// One trace record by record, for the last x positions and for views where levels map to
+// pixels beyond the drawing's coordinate guard. Points are compared by key: the level itself,
+// or the pixel the level maps to. Each x position keeps its first, lowest, highest and last point
+// of all records, which the hit test walks, and the same of the records the drawing keeps (those
+// that pass the guard); positions marked exact also keep the points that decide the end pixel
+// (see the header), over the records the drawing keeps.
+class TColumnReducer {
  public:
-  void StartBlock(std::int64_t k, std::int64_t start) {
-    blocks_.push_back({k, start, {}, {}, {}, {}});
-  }
+  void StartBlock(std::int64_t k, std::int64_t start, bool exact) { blocks_.push_back({k, start, exact, {}, {}}); }
 
-  void Add(std::int64_t pos, int level) {
-    const TMark mark{pos, level};
+  void Add(std::int64_t pos, int key, int level, bool drawn) {
+    const TMark mark{pos, key, level};
     TBlock& b = blocks_.back();
-    const bool firstOfBlock = pos == b.Start;
-    if (firstOfBlock) b.First = b.Low = b.High = mark;
-    // A point lower than everything after it keeps the highest point of its block before it.
-    while (!lows_.empty() && lows_.back().Self.Level >= level) lows_.pop_back();
-    lows_.push_back({mark, b.High, !firstOfBlock});
-    while (!highs_.empty() && highs_.back().Self.Level <= level) highs_.pop_back();
-    highs_.push_back({mark, b.Low, !firstOfBlock});
-    if (level < b.Low.Level) b.Low = mark;
-    if (level > b.High.Level) b.High = mark;
-    b.Last = mark;
+    b.All.Add(mark);
+    if (!drawn) return;
+    if (b.Exact) {
+      // A point lower than everything after it keeps the highest point of its block before it.
+      const bool firstOfBlock = b.Drawn.First.Pos < 0;
+      while (!lows_.empty() && lows_.back().Self.Key >= key) lows_.pop_back();
+      lows_.push_back({mark, b.Drawn.High, !firstOfBlock});
+      while (!highs_.empty() && highs_.back().Self.Key <= key) highs_.pop_back();
+      highs_.push_back({mark, b.Drawn.Low, !firstOfBlock});
+    }
+    b.Drawn.Add(mark);
   }
 
   void Emit(std::vector<TOverviewPoint>& points) const {
@@ -137,9 +141,10 @@ class TExactTail {
     std::vector<TMark> marks;
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
       const TBlock& b = blocks_[i];
-      const std::int64_t end = i + 1 < blocks_.size() ? blocks_[i + 1].Start : INT64_MAX;
-      if (b.Last.Pos < b.Start) continue;  // the file ended before this block
-      marks.assign({b.First, b.Low, b.High, b.Last});
+      const std::int64_t end = i + 1 < blocks_.size() ? blocks_[i + 1].Start : std::numeric_limits<std::int64_t>::max();
+      if (b.All.First.Pos < 0) continue;  // the file ended before this block
+      marks.assign({b.All.First, b.All.Low, b.All.High, b.All.Last});
+      if (b.Drawn.First.Pos >= 0) marks.insert(marks.end(), {b.Drawn.First, b.Drawn.Low, b.Drawn.High, b.Drawn.Last});
       Collect(lows_, low, end, marks);
       Collect(highs_, high, end, marks);
       std::sort(marks.begin(), marks.end(), [](const TMark& a, const TMark& c) { return a.Pos < c.Pos; });
@@ -154,11 +159,21 @@ class TExactTail {
  private:
   struct TMark {
     std::int64_t Pos = -1;
-    int Level = 0;
+    int Key = 0, Level = 0;
+  };
+  struct TSummary {
+    TMark First, Low, High, Last;
+    void Add(const TMark& m) {
+      if (First.Pos < 0) First = Low = High = m;
+      if (m.Key < Low.Key) Low = m;
+      if (m.Key > High.Key) High = m;
+      Last = m;
+    }
   };
   struct TBlock {
     std::int64_t K, Start;
-    TMark First, Low, High, Last;
+    bool Exact;
+    TSummary All, Drawn;
   };
   struct TRecordPoint {
     TMark Self, Before;
@@ -174,25 +189,35 @@ class TExactTail {
   }
 
   std::vector<TBlock> blocks_;
-  std::vector<TRecordPoint> lows_, highs_;  // levels rising (falling) from bottom to top
+  std::vector<TRecordPoint> lows_, highs_;  // keys rising (falling) from bottom to top
 };
 
-void ReduceTailBlock(TRecordStream& stream, std::int64_t start, std::int64_t end, std::int64_t k,
-                     std::array<TExactTail, TraceCount>& tails) {
-  for (TExactTail& tail : tails) tail.StartBlock(k, start);
+using TReducers = std::array<TColumnReducer, TraceCount>;
+
+void ReduceBlockByRecord(TRecordStream& stream, std::int64_t start, std::int64_t end, std::int64_t k, bool exact,
+                         const TLevelPixels* pixels, TReducers& reducers) {
+  for (TColumnReducer& r : reducers) r.StartBlock(k, start, exact);
   for (std::int64_t pos = start; pos < end;) {
     const std::span<const std::uint8_t> run = stream.Take(end - pos);
     if (run.empty()) return;
     for (std::size_t r = 0; r < run.size() / RecordSize; ++r, ++pos) {
       const TSampleRecord record = RecordIn(run, r);
-      for (std::size_t t = 0; t < TraceCount; ++t) tails[t].Add(pos, TraceLevel(record, t));
+      for (std::size_t t = 0; t < TraceCount; ++t) {
+        const int level = TraceLevel(record, t);
+        if (!pixels) {
+          reducers[t].Add(pos, level, level, true);
+          continue;
+        }
+        const std::int32_t pixel = pixels->Pixel[t][static_cast<std::size_t>(level)];
+        reducers[t].Add(pos, pixel, level, pixel >= -PixelGuard && pixel <= PixelGuard);
+      }
     }
   }
 }
 
 }  // namespace
 
-TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size) {
+TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, const TLevelPixels* pixels) {
   TOverviewPoints out;
   const std::int64_t records = size > 0 ? size / RecordBytes : 0;
   if (records == 0) return out;
@@ -203,17 +228,20 @@ TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size) 
   };
   const std::int64_t lastK = xIndexOf(records - 1);
   TRecordStream stream(read, records);
-  std::array<TExactTail, TraceCount> tails;
-  for (std::int64_t j = 0; j < records;) {
+  // Record by record only where needed: the summary of the levels alone is far faster.
+  auto reducers = std::make_unique<TReducers>();
+  std::int64_t j = 0;
+  for (; j < records;) {
     const std::int64_t k = xIndexOf(j);
     const std::int64_t end = blockEnd(k);
-    if (k > lastK - ExactTailPositions)
-      ReduceTailBlock(stream, j, end, k, tails);
+    const bool exact = k > lastK - ExactTailPositions;
+    if (exact || pixels)
+      ReduceBlockByRecord(stream, j, end, k, exact, pixels, *reducers);
     else
       SummariseBlock(stream, end - j, k, out);
     j = end;
   }
-  for (std::size_t t = 0; t < TraceCount; ++t) tails[t].Emit(out[t]);
+  for (std::size_t t = 0; t < TraceCount; ++t) (*reducers)[t].Emit(out[t]);
   return out;
 }
 

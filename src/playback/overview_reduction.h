@@ -34,8 +34,22 @@ using TSequentialRead = std::function<std::int64_t(std::uint8_t* buffer, std::in
 // about seven times the chart's width.
 inline constexpr std::int64_t ExactTailPositions = 8;
 
+// The drawing leaves out points whose pixel lies beyond this on either axis.
+inline constexpr std::int32_t PixelGuard = 32766;
+
+// The pixel row of every level of every trace under the current vertical axis, for views where
+// the plain levels do not do: a deep zoom maps levels beyond the guard, or (far beyond) all to
+// the axis' centre. Keeping first, lowest, highest and last by pixel, of all records and of
+// those inside the guard, is then exact for that one view.
+struct TLevelPixels {
+  std::array<std::vector<std::int32_t>, TraceCount> Pixel;
+  bool operator==(const TLevelPixels&) const = default;
+};
+
 // The overview points of a recording of `size` bytes read from its start through `read`: the
-// whole records of the file, record j at x index 7j * 1000 / size. Errors of `read` propagate.
-TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size);
+// whole records of the file, record j at x index 7j * 1000 / size. Without `pixels` the points
+// are exact for every view whose level-to-pixel mapping never runs backwards and stays inside
+// the guard. Errors of `read` propagate.
+TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, const TLevelPixels* pixels = nullptr);
 
 }  // namespace ninetrace

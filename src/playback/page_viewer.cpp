@@ -79,19 +79,48 @@ void TPageViewer::StepBack(std::int64_t bytes) {
   ShowPageAt(std::max<std::int64_t>(viewOffset_ - bytes, 0));
 }
 
-void TPageViewer::ShowOverview() {
+std::optional<TLevelPixels> TPageViewer::ViewPixels() const {
+  TLevelPixels pixels;
+  bool plain = true;
+  for (std::size_t t = 0; t < TraceCount; ++t) {
+    TChartAxis* axis = traces_[t].PlotVertAxis();
+    if (!axis) return std::nullopt;
+    // The range as the next drawing pass will take it, also right after a zoom.
+    axis->FixScale();
+    std::vector<std::int32_t>& row = pixels.Pixel[t];
+    int direction = 0;
+    for (int level = 0; level < (t < 5 ? 1024 : 2); ++level) {
+      row.push_back(axis->ValueToPixel(TraceValue(t, level)));
+      const std::int32_t p = row.back();
+      if (p < -PixelGuard || p > PixelGuard) plain = false;
+      if (level == 0 || p == row[row.size() - 2]) continue;
+      const int step = p > row[row.size() - 2] ? 1 : -1;
+      if (direction != 0 && step != direction) plain = false;
+      direction = step;
+    }
+  }
+  if (plain) return std::nullopt;
+  return pixels;
+}
+
+TOverviewPoints TPageViewer::ReadOverview(const std::optional<TLevelPixels>& pixels) {
   TDataFile& file = recorder_.DataFile();
   const std::int64_t size = file.Size();
-  TOverviewPoints points;
-  {
-    // A week of recording is read in a couple of seconds from the page cache, longer from disk.
-    std::optional<TBusyCursor> busy;
-    if (size >= BusyCursorBytes) busy.emplace();
-    file.SeekTo(0);
-    points = ReduceRecording([&file](std::uint8_t* buffer, std::int64_t count) { return file.Read(buffer, count); }, size);
-  }
+  // A week of recording is read in a couple of seconds from the page cache, longer from disk.
+  std::optional<TBusyCursor> busy;
+  if (size >= BusyCursorBytes || pixels) busy.emplace();
+  file.SeekTo(0);
+  return ReduceRecording([&file](std::uint8_t* buffer, std::int64_t count) { return file.Read(buffer, count); }, size,
+                         pixels ? &*pixels : nullptr);
+}
+
+void TPageViewer::ShowOverview() {
+  const std::int64_t size = recorder_.DataFile().Size();
+  std::optional<TLevelPixels> pixels = ViewPixels();
+  const TOverviewPoints points = ReadOverview(pixels);
   // Everything that reads the file has succeeded; only now does the view change.
-  PlotOverview(points, size);
+  PlotOverview(points, size, viewOffset_);
+  overviewPixels_ = std::move(pixels);
   savedOffset_ = viewOffset_;
   // Past the end, where reading page by page would stop: a step from the overview lands on
   // the last page.
@@ -101,16 +130,27 @@ void TPageViewer::ShowOverview() {
   if (refresh_) refresh_();
 }
 
-void TPageViewer::PlotOverview(const TOverviewPoints& points, std::int64_t size) {
+void TPageViewer::AxesChanged() {
+  if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
+  std::optional<TLevelPixels> pixels = ViewPixels();
+  if (pixels == overviewPixels_) return;
+  const TOverviewPoints points = ReadOverview(pixels);
+  PlotOverview(points, recorder_.DataFile().Size(), savedOffset_);
+  overviewPixels_ = std::move(pixels);
+}
+
+void TPageViewer::PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset) {
   traces_.Clear();
   try {
     for (std::size_t t = 0; t < TraceCount; ++t)
       for (const TOverviewPoint& p : points[t])
         traces_[t].AddPoint(static_cast<double>(p.XIndex) * 0.01, TraceValue(t, p.Level));
   } catch (...) {
-    // Out of memory half way: the page shown before is still in the page buffer.
+    // Out of memory half way: the page at pageOffset is still in the page buffer.
     traces_.Clear();
-    const std::int64_t records = std::clamp<std::int64_t>((size - viewOffset_) / static_cast<std::int64_t>(RecordSize), 0,
+    viewOffset_ = pageOffset;
+    viewMode_ = TViewMode::Page;
+    const std::int64_t records = std::clamp<std::int64_t>((size - pageOffset) / static_cast<std::int64_t>(RecordSize), 0,
                                                           static_cast<std::int64_t>(RecordsPerPage));
     PlotPage(static_cast<std::size_t>(records));
     throw;

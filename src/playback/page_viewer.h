@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "acquisition/recorder.h"
 #include "acquisition/sample_record.h"
@@ -79,6 +80,9 @@ class TPageViewer {
   // completely before it replaces the page, so a failure (a read error, memory running out)
   // leaves the page, the caption and the offsets as they were.
   void ToggleOverview();
+  // The chart was zoomed or restored: a zoom deep enough to put levels beyond the drawing's
+  // coordinate guard needs the overview reduced for that view, read again from the file.
+  void AxesChanged();
   // A click on the chart, in either mode: shows the page under the cursor.
   void ChartClick();
 
@@ -96,8 +100,13 @@ class TPageViewer {
   void PlotPage(std::size_t records);
   void OpenAt(const std::filesystem::path& name, std::int64_t step);
   void ShowOverview();
-  // Replaces the traces by the overview; on failure puts the page shown before back.
-  void PlotOverview(const TOverviewPoints& points, std::int64_t size);
+  // The levels' pixels under the traces' vertical axis as it is now, or nothing when the plain
+  // levels draw exactly: all inside the guard, the mapping never turning back.
+  std::optional<TLevelPixels> ViewPixels() const;
+  TOverviewPoints ReadOverview(const std::optional<TLevelPixels>& pixels);
+  // Replaces the traces by the overview; on failure shows the page at pageOffset, which is
+  // still in the page buffer, in page view.
+  void PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset);
 
   TRecorder& recorder_;
   TTraceSet& traces_;
@@ -108,6 +117,7 @@ class TPageViewer {
   std::int64_t viewOffset_ = 0;
   std::int64_t savedOffset_ = 0;
   TViewMode viewMode_ = TViewMode::Page;
+  std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
 };
 
 }  // namespace ninetrace

@@ -94,25 +94,34 @@ struct TView {
   std::int32_t StartX, StartY, EndX, EndY;  // a zoom drag; all zero for none
   int Zooms = 1;                            // the same drag again, deeper each time
   bool Undo = false;                        // then back to the full view
+  bool BeforeAll = false;                   // zoomed on the page view, "All" pressed afterwards
 };
 
 // The frame of "All" against the frame of every record drawn segment by segment, or empty.
 std::string CompareWithEveryRecord(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
                                    std::int32_t width, const TView& view) {
   const auto size = static_cast<std::int64_t>(bytes.size());
+  const auto records = static_cast<std::int64_t>(bytes.size() / RecordSize);
+  // Records first..last - 1 at x index xIndex(r), as the viewer used to plot them.
+  const auto plot = [&bytes](TTraceChart& c, std::int64_t last, auto xIndex) {
+    for (std::int64_t r = 0; r < last; ++r) {
+      const TTraceValues v = DecodeTraceValues(TSampleRecord(bytes.data() + r * RecordSize, RecordSize));
+      for (std::size_t t = 0; t < TraceCount; ++t) c.traces[t].AddPoint(static_cast<double>(xIndex(r)) * 0.01, v[t]);
+    }
+  };
+  const auto overviewIndex = [size](std::int64_t r) { return OverviewXIndex(0, r, size); };
   TTraceChart reference(width);
-  for (std::size_t r = 0; (r + 1) * RecordSize <= bytes.size(); ++r) {
-    const TTraceValues v = DecodeTraceValues(TSampleRecord(bytes.data() + r * RecordSize, RecordSize));
-    const double x = static_cast<double>(OverviewXIndex(0, static_cast<std::int64_t>(r), size)) * 0.01;
-    for (std::size_t t = 0; t < TraceCount; ++t) reference.traces[t].AddPoint(x, v[t]);
-  }
   for (std::size_t t = 0; t < TraceCount; ++t) reference.traces[t].PerSegmentDrawing = true;
+  if (view.BeforeAll)
+    plot(reference, std::min<std::int64_t>(records, 1000), [](std::int64_t r) { return r; });  // the first page
+  else
+    plot(reference, records, overviewIndex);
 
   TTraceChart reduced(width);
   TRecorder recorder(reduced.traces, {});
   TPageViewer viewer(recorder, reduced.traces, {}, {}, {});
   viewer.Open(path);
-  viewer.ToggleOverview();
+  if (!view.BeforeAll) viewer.ToggleOverview();
 
   // As the window does: a zoom or its undo tells the viewer.
   reduced.chart.OnZoom = reduced.chart.OnUndoZoom = [&viewer](TChart*) { viewer.AxesChanged(); };
@@ -127,6 +136,11 @@ std::string CompareWithEveryRecord(const std::filesystem::path& path, const std:
       c->Frame();
     }
     if (view.Undo) c->chart.UndoZoom();
+  }
+  if (view.BeforeAll) {
+    viewer.ToggleOverview();
+    reference.traces.Clear();
+    plot(reference, records, overviewIndex);
   }
   return Difference(reference.Frame(), reduced.Frame());
 }
@@ -146,6 +160,7 @@ TEST(OverviewReduction, DrawsThePixelsOfEveryRecord) {
       {"zoomed twice onto a thin band", 100, 340, 900, 358, 2},
       {"zoomed four times onto a thin band", 300, 200, 1000, 218, 4},
       {"zoomed twice and restored", 100, 340, 900, 358, 2, true},
+      {"zoomed twice on the page, then All", 100, 340, 900, 358, 2, false, true},
   };
   TTempDirectory dir;
   std::mt19937 rng(20261208);

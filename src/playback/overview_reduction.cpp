@@ -228,10 +228,10 @@ TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, 
   };
   const std::int64_t lastK = xIndexOf(records - 1);
   TRecordStream stream(read, records);
-  // Record by record only where needed: the summary of the levels alone is far faster.
+  // Record by record only where needed: the summary of the levels alone is far faster. Those
+  // positions are the last ones, or all of them, so their points go after the summarised ones.
   auto reducers = std::make_unique<TReducers>();
-  std::int64_t j = 0;
-  for (; j < records;) {
+  for (std::int64_t j = 0; j < records;) {
     const std::int64_t k = xIndexOf(j);
     const std::int64_t end = blockEnd(k);
     const bool exact = k > lastK - ExactTailPositions;

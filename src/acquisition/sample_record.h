@@ -28,12 +28,24 @@ constexpr int ChannelCode(TSampleRecord r, int channel) {
 // Digital input d (0..3), from the low four bits of byte 6.
 constexpr int DigitalBit(TSampleRecord r, int input) { return (r[6] >> input) & 1; }
 
-// The nine plotted values in trace order: channels as code / 4 (0..255.75), then the four
-// digital inputs as 8-unit steps resting on grid lines 170, 153, 136 and 119.
+// A trace's level in a record as a whole number: the channel's 10-bit code for traces 0..4,
+// the input's bit for traces 5..8. The plotted value rises with the level.
+constexpr int TraceLevel(TSampleRecord r, std::size_t trace) {
+  const int t = static_cast<int>(trace);
+  return t < 5 ? ChannelCode(r, t) : DigitalBit(r, t - 5);
+}
+
+// The plotted value of a level: channels as code / 4 (0..255.75), the four digital inputs as
+// 8-unit steps resting on grid lines 170, 153, 136 and 119.
+constexpr double TraceValue(std::size_t trace, int level) {
+  const int t = static_cast<int>(trace);
+  return t < 5 ? level / 4.0 : 170 - 17 * (t - 5) + 8 * level;
+}
+
+// The nine plotted values in trace order.
 constexpr TTraceValues DecodeTraceValues(TSampleRecord r) {
   TTraceValues v{};
-  for (int c = 0; c < 5; ++c) v[static_cast<std::size_t>(c)] = ChannelCode(r, c) / 4.0;
-  for (int d = 0; d < 4; ++d) v[static_cast<std::size_t>(5 + d)] = 170 - 17 * d + 8 * DigitalBit(r, d);
+  for (std::size_t t = 0; t < TraceCount; ++t) v[t] = TraceValue(t, TraceLevel(r, t));
   return v;
 }
 

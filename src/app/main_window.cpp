@@ -80,6 +80,8 @@ void TForm2::CreateControls() {
   chart_.SetHost(Chart1);
   Chart1->SetClient(&chart_);
   chart_.OnClick = [this](TChart*) { Guarded([this] { Chart1Click(); }); };
+  // A deep zoom on the overview may need it reduced for the new view before the chart repaints.
+  chart_.OnZoom = chart_.OnUndoZoom = [this](TChart*) { Guarded([this] { viewer_->AxesChanged(); }); };
 
   Label1 = Place(new QLabel(QStringLiteral("Com"), this), "Label1", 1016, 12, 33, 20);
   Label1->setFont(FormFont(16));

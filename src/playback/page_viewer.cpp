@@ -1,6 +1,10 @@
 #include "playback/page_viewer.h"
 
+#include <optional>
 #include <utility>
+
+#include "platform/busy_cursor.h"
+#include "playback/overview_reduction.h"
 
 namespace ninetrace {
 
@@ -47,6 +51,8 @@ void TPageViewer::OpenAt(const std::filesystem::path& name, std::int64_t step) {
   recorder_.DataFile() = std::move(file);  // closes the file viewed before
   recorder_.PageBuffer() = page;
   viewOffset_ = offset;
+  // A page of the new file is on the chart: "All" then builds the new file's overview.
+  viewMode_ = TViewMode::Page;
   PlotPage(records);
 }
 
@@ -73,25 +79,82 @@ void TPageViewer::StepBack(std::int64_t bytes) {
   ShowPageAt(std::max<std::int64_t>(viewOffset_ - bytes, 0));
 }
 
-void TPageViewer::ShowOverview() {
-  TDataFile& file = recorder_.DataFile();
-  TPageBuffer& page = recorder_.PageBuffer();
-  const std::int64_t size = file.Size();
-  traces_.Clear();
-  std::int64_t offset = 0;
-  for (; offset < size; offset += PageBytes) {
-    file.SeekTo(offset);
-    const std::int64_t got = file.Read(page.data(), std::min(PageBytes, size - offset));
-    const std::size_t records = static_cast<std::size_t>(got) / RecordSize;
-    for (std::size_t n = 0; n < records; ++n)
-      traces_.PlotRecord(page, n, OverviewXIndex(offset, static_cast<std::int64_t>(n), size));
+std::optional<TLevelPixels> TPageViewer::ViewPixels() const {
+  TLevelPixels pixels;
+  bool plain = true;
+  for (std::size_t t = 0; t < TraceCount; ++t) {
+    TChartAxis* axis = traces_[t].PlotVertAxis();
+    if (!axis) return std::nullopt;
+    // The range as the next drawing pass will take it, also right after a zoom.
+    axis->FixScale();
+    std::vector<std::int32_t>& row = pixels.Pixel[t];
+    int direction = 0;
+    for (int level = 0; level < (t < 5 ? 1024 : 2); ++level) {
+      row.push_back(axis->ValueToPixel(TraceValue(t, level)));
+      const std::int32_t p = row.back();
+      if (p < -PixelGuard || p > PixelGuard) plain = false;
+      if (level == 0 || p == row[row.size() - 2]) continue;
+      const int step = p > row[row.size() - 2] ? 1 : -1;
+      if (direction != 0 && step != direction) plain = false;
+      direction = step;
+    }
   }
-  // The loop leaves the offset past the end: a step from the overview lands on the last page.
+  if (plain) return std::nullopt;
+  return pixels;
+}
+
+TOverviewPoints TPageViewer::ReadOverview(const std::optional<TLevelPixels>& pixels) {
+  TDataFile& file = recorder_.DataFile();
+  const std::int64_t size = file.Size();
+  // A week of recording is read in a couple of seconds from the page cache, longer from disk.
+  std::optional<TBusyCursor> busy;
+  if (size >= BusyCursorBytes || pixels) busy.emplace();
+  file.SeekTo(0);
+  return ReduceRecording([&file](std::uint8_t* buffer, std::int64_t count) { return file.Read(buffer, count); }, size,
+                         pixels ? &*pixels : nullptr);
+}
+
+void TPageViewer::ShowOverview() {
+  const std::int64_t size = recorder_.DataFile().Size();
+  std::optional<TLevelPixels> pixels = ViewPixels();
+  const TOverviewPoints points = ReadOverview(pixels);
+  // Everything that reads the file has succeeded; only now does the view change.
+  PlotOverview(points, size, viewOffset_);
+  overviewPixels_ = std::move(pixels);
   savedOffset_ = viewOffset_;
-  viewOffset_ = offset;
+  // Past the end, where reading page by page would stop: a step from the overview lands on
+  // the last page.
+  viewOffset_ = (size + PageBytes - 1) / PageBytes * PageBytes;
   viewMode_ = TViewMode::Overview;
   if (setCaption_) setCaption_("1-" + QString::number(size / PageBytes) + "  Click!");
   if (refresh_) refresh_();
+}
+
+void TPageViewer::AxesChanged() {
+  if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
+  std::optional<TLevelPixels> pixels = ViewPixels();
+  if (pixels == overviewPixels_) return;
+  const TOverviewPoints points = ReadOverview(pixels);
+  PlotOverview(points, recorder_.DataFile().Size(), savedOffset_);
+  overviewPixels_ = std::move(pixels);
+}
+
+void TPageViewer::PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset) {
+  traces_.Clear();
+  try {
+    for (std::size_t t = 0; t < TraceCount; ++t)
+      for (const TOverviewPoint& p : points[t])
+        traces_[t].AddPoint(static_cast<double>(p.XIndex) * 0.01, TraceValue(t, p.Level));
+  } catch (...) {
+    // Out of memory half way: the page at pageOffset is still in the page buffer.
+    traces_.Clear();
+    viewOffset_ = pageOffset;
+    viewMode_ = TViewMode::Page;
+    const std::int64_t records = std::clamp<std::int64_t>((size - pageOffset) / static_cast<std::int64_t>(RecordSize), 0,
+                                                          static_cast<std::int64_t>(RecordsPerPage));
+    PlotPage(static_cast<std::size_t>(records));
+    throw;
+  }
 }
 
 void TPageViewer::ToggleOverview() {

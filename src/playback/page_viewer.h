@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "acquisition/recorder.h"
 #include "acquisition/sample_record.h"
 #include "acquisition/trace_set.h"
+#include "playback/overview_reduction.h"
 
 namespace ninetrace {
 
@@ -47,6 +49,9 @@ constexpr std::int64_t OverviewXIndex(std::int64_t offset, std::int64_t record, 
   return (static_cast<std::int64_t>(RecordSize) * record + offset) * 1000 / size;
 }
 
+// Files from this size on show a wait cursor while "All" reads them (about three hours of recording).
+inline constexpr std::int64_t BusyCursorBytes = 16'000'000;
+
 class TPageViewer {
  public:
   using TRefresh = std::function<void()>;
@@ -57,7 +62,8 @@ class TPageViewer {
   // (GetCursorPos().X in the window).
   TPageViewer(TRecorder& recorder, TTraceSet& traces, TRefresh refresh, TCaptionSetter setCaption, TCursorX cursorX);
 
-  // Opens `name` read-only and shows its first page, closing the file viewed before. Throws
+  // Opens `name` read-only and shows its first page in page view, closing the file viewed
+  // before; the saved offset stays (the next "All" replaces it). Throws
   // TFileError naming the file and the reason when it cannot be opened or read, or while a
   // recording runs; then nothing has changed: state, traces, caption and the file open before.
   void Open(const std::filesystem::path& name);
@@ -70,8 +76,13 @@ class TPageViewer {
   // or with no file open. A failing read throws TFileError and leaves the offsets as they were.
   void StepForward(std::int64_t bytes);
   void StepBack(std::int64_t bytes);
-  // "All": the whole file at once, or back to the page viewed before it.
+  // "All": the whole file at once, or back to the page viewed before it. The overview is built
+  // completely before it replaces the page, so a failure (a read error, memory running out)
+  // leaves the page, the caption and the offsets as they were.
   void ToggleOverview();
+  // The chart was zoomed or restored: a zoom deep enough to put levels beyond the drawing's
+  // coordinate guard needs the overview reduced for that view, read again from the file.
+  void AxesChanged();
   // A click on the chart, in either mode: shows the page under the cursor.
   void ChartClick();
 
@@ -89,6 +100,13 @@ class TPageViewer {
   void PlotPage(std::size_t records);
   void OpenAt(const std::filesystem::path& name, std::int64_t step);
   void ShowOverview();
+  // The levels' pixels under the traces' vertical axis as it is now, or nothing when the plain
+  // levels draw exactly: all inside the guard, the mapping never turning back.
+  std::optional<TLevelPixels> ViewPixels() const;
+  TOverviewPoints ReadOverview(const std::optional<TLevelPixels>& pixels);
+  // Replaces the traces by the overview; on failure shows the page at pageOffset, which is
+  // still in the page buffer, in page view.
+  void PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset);
 
   TRecorder& recorder_;
   TTraceSet& traces_;
@@ -99,6 +117,7 @@ class TPageViewer {
   std::int64_t viewOffset_ = 0;
   std::int64_t savedOffset_ = 0;
   TViewMode viewMode_ = TViewMode::Page;
+  std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
 };
 
 }  // namespace ninetrace

@@ -68,6 +68,12 @@ void TChartAxis::SetRange(double minimum, double maximum) {
   if (maximum_ - minimum_ < 1e-10) Change(maximum_, minimum_ + 1e-10);
 }
 
+void TChartAxis::RestoreRange(double minimum, double maximum) {
+  automatic_ = automaticMinimum_ = automaticMaximum_ = false;
+  Change(minimum_, minimum);
+  Change(maximum_, maximum);
+}
+
 void TChartAxis::UpdatePixelRange(const TRect& r) {
   const std::int32_t origin = Horizontal() ? r.Left : r.Top;
   const long double extent = Horizontal() ? r.Width() : r.Height();

@@ -53,6 +53,9 @@ class TChartAxis {
   // Unchecked range change used by zoom and undo: clears the automatic flags, orders the ends,
   // and keeps the range at least 1e-10 wide.
   void SetRange(double minimum, double maximum);
+  // Undo's way back: both ends exactly as they were saved, without SetRange's widening, so an
+  // axis that was 0 .. 0 before a zoom is 0 .. 0 again afterwards.
+  void RestoreRange(double minimum, double maximum);
 
   // Checked range and step settings (AxisException with the engine's texts).
   void SetMinimum(double value);

@@ -50,7 +50,7 @@ void TChart::Restore(TChartAxis& axis, const TAxisScaleSnapshot& saved) {
   axis.SetAutomatic(saved.Automatic);
   axis.SetAutomaticMinimum(saved.AutomaticMinimum);
   axis.SetAutomaticMaximum(saved.AutomaticMaximum);
-  if (!axis.Automatic()) axis.SetRange(saved.Minimum, saved.Maximum);
+  if (!axis.Automatic()) axis.RestoreRange(saved.Minimum, saved.Maximum);
 }
 
 }  // namespace ninetrace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -195,6 +198,41 @@ TEST_F(MainChart, SeriesEnterFromTheLeftEdgeAtTheInterpolatedHeight) {
   }
   EXPECT_EQ(column2, 0);
   EXPECT_GT(column3, 0);
+}
+
+// Zoom and undo run through the chart's own press and release, on the main chart as configured:
+// its top axis starts at 0 .. 0, a range no zoom can produce.
+TEST_F(MainChart, AnySequenceOfZoomsAndUndosEndsOnTheFrameFromBeforeTheFirstZoom) {
+  PlotPage({0x80, 0x40, 0x20, 0x10, 0x08, 0, 0x05});
+  const QImage before = Frame().Image().copy();
+  std::vector<double> ranges;
+  for (std::size_t i = 0; i < TCustomAxisPanel::AxisCount; ++i)
+    ranges.insert(ranges.end(), {chart.Axis(i).Minimum(), chart.Axis(i).Maximum()});
+  auto drag = [&](std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    chart.HostButtonDown(mbLeft, ssLeft, x0, y0, false);
+    chart.HostMouseMove(ssLeft, x1, y1);
+    chart.HostButtonUp(mbLeft, 0, x1, y1);
+    Frame();
+  };
+  struct Step {
+    const char* name;
+    std::vector<std::array<std::int32_t, 4>> drags;
+  };
+  const std::vector<Step> steps{
+      {"zoom then undo", {{100, 100, 600, 400}, {600, 400, 100, 100}}},
+      {"two zooms then one undo", {{100, 100, 600, 400}, {200, 150, 500, 350}, {500, 350, 100, 100}}},
+      {"undo with nothing zoomed", {{600, 400, 100, 100}}},
+      {"zoom, undo, zoom, undo", {{300, 50, 900, 600}, {900, 600, 300, 50}, {50, 50, 400, 400}, {400, 50, 50, 400}}},
+  };
+  for (const Step& step : steps) {
+    for (const auto& d : step.drags) drag(d[0], d[1], d[2], d[3]);
+    std::vector<double> now;
+    for (std::size_t i = 0; i < TCustomAxisPanel::AxisCount; ++i)
+      now.insert(now.end(), {chart.Axis(i).Minimum(), chart.Axis(i).Maximum()});
+    EXPECT_EQ(now, ranges) << step.name;
+    EXPECT_EQ(chart.TopAxis().TickList(), std::vector<std::int32_t>{501}) << step.name;
+    EXPECT_TRUE(Frame().Image() == before) << step.name;
+  }
 }
 
 TEST_F(MainChart, PropertyChecksRaiseTheirTexts) {

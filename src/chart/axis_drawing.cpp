@@ -21,12 +21,16 @@ void TChartAxis::DrawLabel(TChartCanvas& canvas, std::int32_t p, const QString& 
 }
 
 // Value labels from the largest value down; each emitted value may add a tick and draw a label.
+// Far from zero a small step can vanish in the subtraction: the walk ends where v stops moving.
 void TChartAxis::EmitValueLabels(TChartCanvas& canvas, double step) {
-  if (std::fabs(ScaleRange / step) >= 10000) return;
-  double v = (ScaleMin == ScaleMax || !roundFirstLabel_)
-                 ? ScaleMax
-                 : static_cast<double>(static_cast<std::int64_t>(ScaleMax / step)) * step;
-  while (v > ScaleMax) v = static_cast<double>(static_cast<long double>(v) - step);
+  if (!(std::fabs(ScaleRange / step) < 10000)) return;
+  double v = (ScaleMin == ScaleMax || !roundFirstLabel_) ? ScaleMax : std::trunc(ScaleMax / step) * step;
+  auto down = [step](double value) { return static_cast<double>(static_cast<long double>(value) - step); };
+  while (v > ScaleMax) {
+    const double next = down(v);
+    if (!(next < v)) return;
+    v = next;
+  }
   const double lower = (ScaleMin - 1e-12) / 1.000000000001;
   while (v >= lower) {
     const std::int32_t p = ValueToPixel(v);
@@ -39,7 +43,9 @@ void TChartAxis::EmitValueLabels(TChartCanvas& canvas, double step) {
         DrawLabel(canvas, p, LabelText(v));
       }
     }
-    v = static_cast<double>(static_cast<long double>(v) - step);
+    const double next = down(v);
+    if (!(next < v)) return;
+    v = next;
   }
 }
 

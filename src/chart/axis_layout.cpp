@@ -1,6 +1,7 @@
 // How an axis takes its room from the chart rectangle, its label step and its label texts.
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "chart/axis_panel.h"
 #include "chart/chart_axis.h"
@@ -27,9 +28,13 @@ double AxisNextNiceStep(double x) { return NextNiceStep(x); }
 
 // "#,##0.###": grouped integer part, up to three decimals without trailing zeros.
 QString FormatAxisValue(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  QString s = QString::fromLatin1(text);
+  // Sized to the value: 1e300 has 301 integer digits, and every one of them is shown.
+  const int length = std::snprintf(nullptr, 0, "%.3f", value);
+  if (length <= 0) return QString();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "%.3f", value);
+  text.resize(static_cast<std::size_t>(length));
+  QString s = QString::fromStdString(text);
   while (s.endsWith('0')) s.chop(1);
   if (s.endsWith('.')) s.chop(1);
   if (s == "-0") s = "0";
@@ -128,15 +133,15 @@ double TChartAxis::LabelStep(TChartCanvas& canvas) const {
   double s = increment_ > 0 ? increment_ : (std::fabs(ScaleRange) >= 1 ? 1 : 1e-12);
   if (labelsSeparation_ > 0) {
     std::int64_t n = count + 1;
-    do {
+    for (;;) {
       const double q = ScaleRange / s;
-      if (std::fabs(q) < 2147483647.0) {
-        n = RoundEven(q);
-        if (n > count) s = NextNiceStep(s);
-      } else {
-        s = NextNiceStep(s);
-      }
-    } while (n > count);
+      if (std::fabs(q) < 2147483647.0) n = RoundEven(q);
+      if (n <= count) break;
+      // A range too wide for any finite step leaves the largest one; drawing then skips it.
+      const double next = NextNiceStep(s);
+      if (!std::isfinite(next) || !(next > s)) break;
+      s = next;
+    }
   }
   return s > 1e-12 ? s : 1e-12;
 }

@@ -22,12 +22,23 @@ void TChartAxis::RequestRepaint() {
 void TChartAxis::SetInverted(bool value) { Change(inverted_, value); }
 void TChartAxis::SetVisible(bool value) { Change(visible_, value); }
 
+namespace {
+// Drawing walks labels from one end to the other: an infinite or undefined end never gets there.
+void CheckFinite(double value, const char* message) {
+  if (!std::isfinite(value)) throw AxisException(message);
+}
+constexpr const char* kMinimumNotFinite = "Axis Minimum Value must be a finite number";
+constexpr const char* kMaximumNotFinite = "Axis Maximum Value must be a finite number";
+}  // namespace
+
 void TChartAxis::SetMinimum(double value) {
+  CheckFinite(value, kMinimumNotFinite);
   if (!Loading && value > maximum_) throw AxisException("Axis Minimum Value must be <= Maximum");
   Change(minimum_, value);
 }
 
 void TChartAxis::SetMaximum(double value) {
+  CheckFinite(value, kMaximumNotFinite);
   if (!Loading && value < minimum_) throw AxisException("Axis Maximum Value must be >= Minimum");
   Change(maximum_, value);
 }
@@ -61,6 +72,8 @@ void TChartAxis::SetAutomaticMaximum(bool value) {
 }
 
 void TChartAxis::SetRange(double minimum, double maximum) {
+  CheckFinite(minimum, kMinimumNotFinite);
+  CheckFinite(maximum, kMaximumNotFinite);
   automatic_ = automaticMinimum_ = automaticMaximum_ = false;
   if (minimum > maximum) std::swap(minimum, maximum);
   Change(minimum_, minimum);
@@ -69,6 +82,8 @@ void TChartAxis::SetRange(double minimum, double maximum) {
 }
 
 void TChartAxis::RestoreRange(double minimum, double maximum) {
+  CheckFinite(minimum, kMinimumNotFinite);
+  CheckFinite(maximum, kMaximumNotFinite);
   automatic_ = automaticMinimum_ = automaticMaximum_ = false;
   Change(minimum_, minimum);
   Change(maximum_, maximum);

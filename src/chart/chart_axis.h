@@ -26,6 +26,11 @@ struct TChartFont {
 
 enum class TAxisKind { Bottom, Top, Left, Right, Depth };
 
+// A label value as "#,##0.###": grouped integer digits, at most three decimals, any magnitude.
+QString FormatAxisValue(double value);
+// 1, 2, 5, 10, 20, 50, ...: the next label step up from x.
+double AxisNextNiceStep(double x);
+
 class TChartAxis {
  public:
   TChartAxis(TCustomAxisPanel* chart, TAxisKind kind);

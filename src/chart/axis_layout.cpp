@@ -1,4 +1,5 @@
 // How an axis takes its room from the chart rectangle, its label step and its label texts.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -85,9 +86,40 @@ std::int32_t TChartAxis::TickRoom() const {
   return room;
 }
 
+std::int32_t TChartAxis::WallDepth() const { return chart_ ? chart_->WallDepth(*this) : 0; }
+
+void TChartAxis::ApplySeriesMargins(const TRect& chartRect) {
+  if (!chart_) return;
+  std::int32_t a = 0, b = 0;
+  for (const TChartSeries* s : chart_->SeriesList()) {
+    if (!s->Active() || !s->AssociatedWith(this)) continue;
+    std::int32_t first = 0, second = 0;
+    if (Horizontal()) {
+      s->HorizontalMargins(first, second);  // left, right
+      if (automaticMinimum_) a = std::max(a, first);
+      if (automaticMaximum_) b = std::max(b, second);
+    } else {
+      s->VerticalMargins(first, second);  // top, bottom
+      if (automaticMaximum_) a = std::max(a, first);
+      if (automaticMinimum_) b = std::max(b, second);
+    }
+  }
+  // Mapping the ends back and forth could move a range by a rounding step: leave it untouched.
+  if (a == 0 && b == 0) return;
+  const std::int32_t s0 = PixelStart, e0 = PixelEnd;
+  PixelStart += a;
+  PixelEnd -= b;
+  PixelSize = PixelEnd - PixelStart;
+  const double low = PixelToValue(s0), high = PixelToValue(e0);
+  UpdatePixelRange(chartRect);
+  ScaleMin = std::min(low, high);
+  ScaleMax = std::max(low, high);
+  ScaleRange = ScaleMax - ScaleMin;
+}
+
 std::int32_t TChartAxis::LabelSize(TChartCanvas& canvas) const {
   if (labelsSize_ != 0) return labelsSize_;
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   // Labels run across a horizontal axis at angle 0, so their height is what counts.
   if (Horizontal()) return canvas.TextHeight("W");
   const double step = LabelStep(canvas);
@@ -102,11 +134,11 @@ void TChartAxis::ReserveAxisSpace(TChartCanvas& canvas, TRect& rect) {
   if (IsDepthAxis()) {
     TitlePos = rect.Right;
   } else if (!titleCaption_.isEmpty()) {
-    canvas.SetFont(TitleFont.Name, TitleFont.Size, TitleFont.Color);
+    canvas.SetFont(titleFont_.Name, titleFont_.Size, titleFont_.Color);
     TitlePos = Take(rect, titleSize_ != 0 ? titleSize_ : canvas.TextHeight("W"));
   }
   if (labels_) LabelsPos = Take(rect, LabelSize(canvas));
-  const std::int32_t room = TickRoom();
+  const std::int32_t room = TickRoom() + WallDepth();
   if (room > 0) Take(rect, room);
   TitlePos = MoveByPosition(TitlePos, rect);
   LabelsPos = MoveByPosition(LabelsPos, rect);
@@ -120,7 +152,7 @@ std::int32_t TChartAxis::MoveByPosition(std::int32_t pos, const TRect& r) const 
 }
 
 double TChartAxis::LabelStep(TChartCanvas& canvas) const {
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   const QString hi = LabelText(ScaleMax), lo = LabelText(ScaleMin);
   std::int32_t m = Horizontal() ? std::max(canvas.TextWidth(hi), canvas.TextWidth(lo))
                                 : std::max(canvas.TextHeight(hi), canvas.TextHeight(lo));

@@ -92,8 +92,8 @@ void TChartAxis::RestoreRange(double minimum, double maximum) {
 void TChartAxis::UpdatePixelRange(const TRect& r) {
   const std::int32_t origin = Horizontal() ? r.Left : r.Top;
   const long double extent = Horizontal() ? r.Width() : r.Height();
-  PixelStart = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * StartPosition));
-  PixelEnd = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * EndPosition));
+  PixelStart = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * startPosition_));
+  PixelEnd = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * endPosition_));
   PixelSize = PixelEnd - PixelStart;
   PixelCentre = (PixelStart + PixelEnd) / 2;
 }

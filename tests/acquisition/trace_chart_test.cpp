@@ -78,7 +78,7 @@ TEST_F(MainChart, AxisLinesCoverTheBackWallOutline) {
   EXPECT_NE(At(3, 300), clSilver);
 
   // Without axes the silver outline shows, inclusive of the rectangle's right and bottom pixels.
-  chart.AxisVisible = false;
+  chart.SetAxisVisible(false);
   Frame();
   EXPECT_EQ(chart.ChartRect, (TRect{0, 0, 1000, 713}));
   EXPECT_EQ(At(0, 300), clSilver);

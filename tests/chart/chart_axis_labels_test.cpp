@@ -25,7 +25,7 @@ struct LabelledChart {
   TLineSeries series;
   explicit LabelledChart(std::int32_t width, std::int32_t height = 300) {
     chart.SetSize(width, height);
-    chart.View3D = false;
+    chart.SetView3D(false);
     series.SetParentChart(&chart);
   }
 };

@@ -200,6 +200,38 @@ TEST_F(MainChart, SeriesEnterFromTheLeftEdgeAtTheInterpolatedHeight) {
   EXPECT_GT(column3, 0);
 }
 
+// Axis click bands reach from the labels to 3 pixels past the axis line; right and bottom
+// edges are out. The bottom axis line is at y = 703 with its labels from 705; the top and left
+// axes have no labels, so their bands run from the image edge to 3 pixels inside the line.
+TEST_F(MainChart, PressesHitTheAxisBandsThenTheChartRectangle) {
+  Frame();
+  struct Row {
+    const char* name;
+    std::int32_t x, y;
+    TChart::TChartClickedPartStyle part;
+    const TChartAxis* axis;
+  };
+  const Row rows[] = {
+      {"bottom_three_above_its_line", 500, 700, TChart::cpAxis, &chart.BottomAxis()},
+      {"bottom_just_above_its_labels", 500, 704, TChart::cpAxis, &chart.BottomAxis()},
+      {"bottom_on_its_labels", 500, 705, TChart::cpNone, nullptr},
+      {"bottom_four_above_its_line", 500, 699, TChart::cpChartRect, nullptr},
+      {"bottom_past_its_end", 1000, 701, TChart::cpNone, nullptr},
+      {"bottom_before_the_left_axis_band", 4, 701, TChart::cpAxis, &chart.BottomAxis()},
+      {"top_inside_tolerance", 500, 4, TChart::cpAxis, &chart.TopAxis()},
+      {"top_past_tolerance", 500, 5, TChart::cpChartRect, nullptr},
+      {"top_at_the_image_edge", 500, 0, TChart::cpAxis, &chart.TopAxis()},
+      {"left_inside_tolerance", 4, 300, TChart::cpAxis, &chart.LeftAxis()},
+      {"left_past_tolerance", 5, 300, TChart::cpChartRect, nullptr},
+      {"corner_outside_every_band", 1, 1, TChart::cpNone, nullptr},
+  };
+  for (const Row& row : rows) {
+    const TChart::TClickedPartInfo info = chart.HitTestParts(row.x, row.y);
+    EXPECT_EQ(info.Part, row.part) << row.name;
+    EXPECT_EQ(info.Axis, row.axis) << row.name;
+  }
+}
+
 // Zoom and undo run through the chart's own press and release, on the main chart as configured:
 // its top axis starts at 0 .. 0, a range no zoom can produce.
 TEST_F(MainChart, AnySequenceOfZoomsAndUndosEndsOnTheFrameFromBeforeTheFirstZoom) {

@@ -105,6 +105,70 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeRow{"huge_values", 1e300, 3e300, 1000, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct StepRow {
+  const char* name;
+  std::int32_t pixels;  // the axis' pixel size
+  double increment;
+  std::int32_t separation;
+  double step;
+};
+
+void PrintTo(const StepRow& row, std::ostream* os) { *os << row.name; }
+
+class LabelStep : public ::testing::TestWithParam<StepRow> {};
+
+// The bottom axis 0 .. 10: its widest label "10" is 11 to 14 pixels in 8-point Arial, which
+// every row allows for; narrower axes hold fewer labels and the step grows 1, 2, 5, 10.
+TEST_P(LabelStep, GrowsUntilTheLabelsFitTheAxis) {
+  const StepRow& row = GetParam();
+  TChart chart;
+  TChartAxis& axis = chart.BottomAxis();
+  axis.SetRange(0, 10);
+  axis.SetIncrement(row.increment);
+  axis.SetLabelsSeparation(row.separation);
+  axis.FixScale();
+  axis.UpdatePixelRange({0, 0, row.pixels, 100});
+  EXPECT_DOUBLE_EQ(axis.LabelStep(chart.Canvas()), row.step);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LabelStep,
+    ::testing::Values(StepRow{"main_chart_width", 998, 1, 10, 1}, StepRow{"no_increment_wide", 998, 0, 10, 1},
+                      StepRow{"a_hundred_pixels", 98, 1, 10, 2}, StepRow{"forty_five_pixels", 45, 1, 10, 5},
+                      StepRow{"twelve_pixels", 12, 1, 10, 10}, StepRow{"too_narrow_for_one_label", 5, 1, 10, 1e-12},
+                      StepRow{"increment_that_fits_stays", 98, 3, 10, 3},
+                      StepRow{"no_separation_keeps_any_increment", 98, 0.5, 0, 0.5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct GuardRow {
+  const char* name;
+  double increment;
+  std::size_t ticks;
+};
+
+void PrintTo(const GuardRow& row, std::ostream* os) { *os << row.name; }
+
+class LabelGuard : public ::testing::TestWithParam<GuardRow> {};
+
+// The main chart's left axis (-1 .. 255, no label separation, so the increment is the step).
+TEST_P(LabelGuard, TenThousandLabelsWorthDrawsNoneAndTheTickListStaysBounded) {
+  LabelledChart c(1000, 713);
+  TChartAxis& left = c.chart.LeftAxis();
+  left.SetRange(-1, 255);
+  left.SetLabelsSeparation(0);
+  left.SetTickOnLabelsOnly(false);
+  left.SetLabels(false);
+  left.SetIncrement(GetParam().increment);
+  c.chart.Refresh();
+  EXPECT_EQ(left.TickList().size(), GetParam().ticks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LabelGuard,
+                         ::testing::Values(GuardRow{"main_chart_step", 17, 16}, GuardRow{"25600_labels", 0.01, 0},
+                                           GuardRow{"10000_labels", 0.0256, 0},
+                                           GuardRow{"9961_labels_fill_the_list", 0.0257, TChartAxis::MaxTicks}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(AxisLabelText, AnyMagnitudeIsWrittenInFull) {
   const QString big = FormatAxisValue(1e300);
   QString digits = big;

@@ -50,6 +50,7 @@ class TChartCanvas {
 
   void SetPixel(std::int32_t x, std::int32_t y, TColor color) { surface_.SetPixel(x, y, ColorToRGB(color)); }
   void FillRect(const TRect& r) { surface_.FillRect(r); }
+  void EraseBackground(const TRect& r) { FillRect(r); }
   void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) { surface_.Rectangle(x0, y0, x1, y1); }
   void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
   // `count` rings of one-pixel lines, top-left and bottom-right colours, shrinking inward.

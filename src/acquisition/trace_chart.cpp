@@ -25,17 +25,17 @@ void PlainAxis(TChartAxis& axis) {
 
 void ConfigureTraceChart(TChart& chart) {
   chart.SetColor(clBlack);
-  chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
-  chart.View3D = false;
-  chart.View3DWalls = false;
-  chart.AllowPanning = pmNoPanning;
-  chart.BackWall.Brush.Color = clWhite;
+  chart.SetMargins(0, 0, 0, 0);
+  chart.SetView3D(false);
+  chart.SetView3DWalls(false);
+  chart.SetAllowPanning(pmNoPanning);
+  chart.BackWall.SetBrushColor(clWhite);
   chart.Frame().SetColor(clSilver);
-  chart.LeftWall.Color = clBlack;
-  chart.BottomWall.Color = clBlack;
-  chart.Title.Visible = false;
-  chart.Title.Text = QStringList{QString()};
-  chart.Legend.Visible = false;
+  chart.LeftWall.SetColor(clBlack);
+  chart.BottomWall.SetColor(clBlack);
+  chart.Title.SetVisible(false);
+  chart.Title.SetText(QStringList{QString()});
+  chart.Legend.SetVisible(false);
 
   for (std::size_t i = 0; i < TCustomAxisPanel::AxisCount; ++i) chart.Axis(i).Loading = true;
 

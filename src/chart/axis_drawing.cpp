@@ -8,7 +8,7 @@
 namespace ninetrace {
 
 void TChartAxis::DrawLabel(TChartCanvas& canvas, std::int32_t p, const QString& text) const {
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   canvas.SetBrush(chart_ ? chart_->Color() : clWhite, bsClear);
   canvas.SetBackgroundMode(bmTransparent);  // no box behind the text
   const std::int32_t h = canvas.TextHeight(text);
@@ -21,12 +21,16 @@ void TChartAxis::DrawLabel(TChartCanvas& canvas, std::int32_t p, const QString& 
 }
 
 // Value labels from the largest value down; each emitted value may add a tick and draw a label.
+// Far from zero a small step can vanish in the subtraction: the walk ends where v stops moving.
 void TChartAxis::EmitValueLabels(TChartCanvas& canvas, double step) {
-  if (std::fabs(ScaleRange / step) >= 10000) return;
-  double v = (ScaleMin == ScaleMax || !roundFirstLabel_)
-                 ? ScaleMax
-                 : static_cast<double>(static_cast<std::int64_t>(ScaleMax / step)) * step;
-  while (v > ScaleMax) v = static_cast<double>(static_cast<long double>(v) - step);
+  if (!(std::fabs(ScaleRange / step) < 10000)) return;
+  double v = (ScaleMin == ScaleMax || !roundFirstLabel_) ? ScaleMax : std::trunc(ScaleMax / step) * step;
+  auto down = [step](double value) { return static_cast<double>(static_cast<long double>(value) - step); };
+  while (v > ScaleMax) {
+    const double next = down(v);
+    if (!(next < v)) return;
+    v = next;
+  }
   const double lower = (ScaleMin - 1e-12) / 1.000000000001;
   while (v >= lower) {
     const std::int32_t p = ValueToPixel(v);
@@ -39,13 +43,17 @@ void TChartAxis::EmitValueLabels(TChartCanvas& canvas, double step) {
         DrawLabel(canvas, p, LabelText(v));
       }
     }
-    v = static_cast<double>(static_cast<long double>(v) - step);
+    const double next = down(v);
+    if (!(next < v)) return;
+    v = next;
   }
 }
 
 void TChartAxis::DrawTick(TChartCanvas& canvas, std::int32_t p, std::int32_t length, bool inner) const {
   if (length <= 0) return;
-  const std::int32_t a = AxisLinePos;
+  // Outer ticks of the bottom and left axes start beyond their wall.
+  const std::int32_t wall = inner ? 0 : WallDepth();
+  const std::int32_t a = kind_ == TAxisKind::Bottom ? AxisLinePos + wall : kind_ == TAxisKind::Left ? AxisLinePos - wall : AxisLinePos;
   // Outer ticks point away from the chart rectangle, inner ones into it, one pixel off the line.
   const bool away = (kind_ == TAxisKind::Bottom || kind_ == TAxisKind::Right) != inner;
   const std::int32_t from = away ? a + 1 : a - 1;
@@ -84,7 +92,7 @@ void TChartAxis::MinorPositions(std::vector<std::int32_t>& out) const {
 
 void TChartAxis::DrawAxis(TChartCanvas& canvas) {
   UpdateDateTimeFlag();
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   const double step = LabelStep(canvas);
   const TRect& r = chart_->ChartRect;
   const std::int32_t edge = kind_ == TAxisKind::Bottom ? r.Bottom : kind_ == TAxisKind::Top ? r.Top
@@ -96,10 +104,25 @@ void TChartAxis::DrawAxis(TChartCanvas& canvas) {
 
   if (Axis.Visible()) {
     canvas.ApplyChartPen(Axis);
-    if (Horizontal())
-      canvas.DrawLine(PixelStart, AxisLinePos, PixelEnd, AxisLinePos);
-    else
-      canvas.DrawLine(AxisLinePos, PixelStart, AxisLinePos, PixelEnd);
+    // The bottom and left lines run along the front of their walls and across the other's.
+    const std::int32_t wall = WallDepth();
+    switch (kind_) {
+      case TAxisKind::Bottom: {
+        const std::int32_t y = AxisLinePos + wall;
+        canvas.DrawLine(PixelStart - chart_->WallDepth(chart_->LeftAxis()), y, PixelEnd, y);
+        break;
+      }
+      case TAxisKind::Left: {
+        const std::int32_t x = AxisLinePos - wall;
+        canvas.DrawLine(x, PixelStart, x, PixelEnd + chart_->WallDepth(chart_->BottomAxis()));
+        break;
+      }
+      default:
+        if (Horizontal())
+          canvas.DrawLine(PixelStart, AxisLinePos, PixelEnd, AxisLinePos);
+        else
+          canvas.DrawLine(AxisLinePos, PixelStart, AxisLinePos, PixelEnd);
+    }
   }
   if (Ticks.Visible()) {
     canvas.ApplyChartPen(Ticks);

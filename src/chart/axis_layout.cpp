@@ -1,6 +1,8 @@
 // How an axis takes its room from the chart rectangle, its label step and its label texts.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "chart/axis_panel.h"
 #include "chart/chart_axis.h"
@@ -27,9 +29,13 @@ double AxisNextNiceStep(double x) { return NextNiceStep(x); }
 
 // "#,##0.###": grouped integer part, up to three decimals without trailing zeros.
 QString FormatAxisValue(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  QString s = QString::fromLatin1(text);
+  // Sized to the value: 1e300 has 301 integer digits, and every one of them is shown.
+  const int length = std::snprintf(nullptr, 0, "%.3f", value);
+  if (length <= 0) return QString();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), "%.3f", value);
+  text.resize(static_cast<std::size_t>(length));
+  QString s = QString::fromStdString(text);
   while (s.endsWith('0')) s.chop(1);
   if (s.endsWith('.')) s.chop(1);
   if (s == "-0") s = "0";
@@ -80,9 +86,40 @@ std::int32_t TChartAxis::TickRoom() const {
   return room;
 }
 
+std::int32_t TChartAxis::WallDepth() const { return chart_ ? chart_->WallDepth(*this) : 0; }
+
+void TChartAxis::ApplySeriesMargins(const TRect& chartRect) {
+  if (!chart_) return;
+  std::int32_t a = 0, b = 0;
+  for (const TChartSeries* s : chart_->SeriesList()) {
+    if (!s->Active() || !s->AssociatedWith(this)) continue;
+    std::int32_t first = 0, second = 0;
+    if (Horizontal()) {
+      s->HorizontalMargins(first, second);  // left, right
+      if (automaticMinimum_) a = std::max(a, first);
+      if (automaticMaximum_) b = std::max(b, second);
+    } else {
+      s->VerticalMargins(first, second);  // top, bottom
+      if (automaticMaximum_) a = std::max(a, first);
+      if (automaticMinimum_) b = std::max(b, second);
+    }
+  }
+  // Mapping the ends back and forth could move a range by a rounding step: leave it untouched.
+  if (a == 0 && b == 0) return;
+  const std::int32_t s0 = PixelStart, e0 = PixelEnd;
+  PixelStart += a;
+  PixelEnd -= b;
+  PixelSize = PixelEnd - PixelStart;
+  const double low = PixelToValue(s0), high = PixelToValue(e0);
+  UpdatePixelRange(chartRect);
+  ScaleMin = std::min(low, high);
+  ScaleMax = std::max(low, high);
+  ScaleRange = ScaleMax - ScaleMin;
+}
+
 std::int32_t TChartAxis::LabelSize(TChartCanvas& canvas) const {
   if (labelsSize_ != 0) return labelsSize_;
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   // Labels run across a horizontal axis at angle 0, so their height is what counts.
   if (Horizontal()) return canvas.TextHeight("W");
   const double step = LabelStep(canvas);
@@ -97,11 +134,11 @@ void TChartAxis::ReserveAxisSpace(TChartCanvas& canvas, TRect& rect) {
   if (IsDepthAxis()) {
     TitlePos = rect.Right;
   } else if (!titleCaption_.isEmpty()) {
-    canvas.SetFont(TitleFont.Name, TitleFont.Size, TitleFont.Color);
+    canvas.SetFont(titleFont_.Name, titleFont_.Size, titleFont_.Color);
     TitlePos = Take(rect, titleSize_ != 0 ? titleSize_ : canvas.TextHeight("W"));
   }
   if (labels_) LabelsPos = Take(rect, LabelSize(canvas));
-  const std::int32_t room = TickRoom();
+  const std::int32_t room = TickRoom() + WallDepth();
   if (room > 0) Take(rect, room);
   TitlePos = MoveByPosition(TitlePos, rect);
   LabelsPos = MoveByPosition(LabelsPos, rect);
@@ -115,7 +152,7 @@ std::int32_t TChartAxis::MoveByPosition(std::int32_t pos, const TRect& r) const 
 }
 
 double TChartAxis::LabelStep(TChartCanvas& canvas) const {
-  canvas.SetFont(LabelsFont.Name, LabelsFont.Size, LabelsFont.Color);
+  canvas.SetFont(labelsFont_.Name, labelsFont_.Size, labelsFont_.Color);
   const QString hi = LabelText(ScaleMax), lo = LabelText(ScaleMin);
   std::int32_t m = Horizontal() ? std::max(canvas.TextWidth(hi), canvas.TextWidth(lo))
                                 : std::max(canvas.TextHeight(hi), canvas.TextHeight(lo));
@@ -128,15 +165,15 @@ double TChartAxis::LabelStep(TChartCanvas& canvas) const {
   double s = increment_ > 0 ? increment_ : (std::fabs(ScaleRange) >= 1 ? 1 : 1e-12);
   if (labelsSeparation_ > 0) {
     std::int64_t n = count + 1;
-    do {
+    for (;;) {
       const double q = ScaleRange / s;
-      if (std::fabs(q) < 2147483647.0) {
-        n = RoundEven(q);
-        if (n > count) s = NextNiceStep(s);
-      } else {
-        s = NextNiceStep(s);
-      }
-    } while (n > count);
+      if (std::fabs(q) < 2147483647.0) n = RoundEven(q);
+      if (n <= count) break;
+      // A range too wide for any finite step leaves the largest one; drawing then skips it.
+      const double next = NextNiceStep(s);
+      if (!std::isfinite(next) || !(next > s)) break;
+      s = next;
+    }
   }
   return s > 1e-12 ? s : 1e-12;
 }

@@ -43,6 +43,8 @@ class TCustomAxisPanel {
   TColor Color() const { return color_; }
   void SetColor(TColor value);
   virtual TColor BackWallColor() const { return clDefault; }
+  // Room of the wall beside an axis, which moves that axis out; none without walls.
+  virtual std::int32_t WallDepth(const TChartAxis&) const { return 0; }
 
   // The single repaint request; only marks the chart while AutoRepaint is true.
   virtual void Invalidate() {

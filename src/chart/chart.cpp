@@ -8,11 +8,17 @@
 namespace ninetrace {
 
 TChart::TChart()
-    : BackWall([this] { Invalidate(); }), LeftWall([this] { Invalidate(); }), BottomWall([this] { Invalidate(); }) {
-  BackWall.Brush.Style = bsClear;
-  LeftWall.Color = 0x80FFFF;
-  BottomWall.Color = 0xFFFFFF;
+    : BackWall([this] { Invalidate(); }),
+      LeftWall([this] { Invalidate(); }),
+      BottomWall([this] { Invalidate(); }),
+      Title([this] { Invalidate(); }),
+      Foot([this] { Invalidate(); }),
+      Legend([this] { Invalidate(); }) {
+  BackWall.SetBrushStyle(bsClear);
+  LeftWall.SetColor(0x80FFFF);
+  BottomWall.SetColor(0xFFFFFF);
   canvas_.SetWindowImage(&WindowImage());
+  canvas_.OnChange = [this] { Invalidate(); };
 }
 
 TChart::~TChart() { canvas_.SetWindowImage(nullptr); }
@@ -81,7 +87,7 @@ void TChart::Paint() {
 }
 
 void TChart::Draw(TRasterImage* target, const TRect& rect) {
-  const TRect bounds = canvas_.BeginPaint(rect);
+  const TRect bounds = canvas_.BeginPaint(target, rect);
   RenderChart(bounds);
   canvas_.EndPaint(target, {rect.Left, rect.Top});
   ++framesDrawn_;
@@ -109,8 +115,8 @@ void TChart::NormalizeChartRect(const TRect& bounds) {
 }
 
 bool TChart::IsAxisShown(const TChartAxis& axis) const {
-  if (!AxisVisible || !axis.Visible()) return false;
-  if (axis.IsDepthAxis()) return View3D;
+  if (!axisVisible_ || !axis.Visible()) return false;
+  if (axis.IsDepthAxis()) return view3D_;
   bool anyActive = false;
   for (const TChartSeries* s : SeriesList()) {
     if (!s->Active()) continue;
@@ -121,9 +127,9 @@ bool TChart::IsAxisShown(const TChartAxis& axis) const {
 }
 
 std::int32_t TChart::WallDepth(const TChartAxis& axis) const {
-  if (!View3D || !View3DWalls) return 0;
-  if (&axis == &LeftAxis()) return LeftWall.Size;
-  if (&axis == &BottomAxis()) return BottomWall.Size;
+  if (!view3D_ || !view3DWalls_) return 0;
+  if (&axis == &LeftAxis()) return LeftWall.Size();
+  if (&axis == &BottomAxis()) return BottomWall.Size();
   return 0;
 }
 
@@ -132,16 +138,18 @@ void TChart::DrawPanelFrame(const TRect& bounds) {
   auto bevel = [&](TPanelBevel kind) {
     if (kind == bvNone) return;
     const bool lowered = kind == bvLowered;
-    canvas_.FramedBorder(r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, BevelWidth);
-    r = {r.Left + BevelWidth, r.Top + BevelWidth, r.Right - BevelWidth, r.Bottom - BevelWidth};
+    const std::int32_t n = bevelWidth_;
+    canvas_.FramedBorder(r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, n);
+    r = {r.Left + n, r.Top + n, r.Right - n, r.Bottom - n};
   };
   canvas_.SetBrushStyle(bsClear);
-  bevel(BevelOuter);
-  if (BorderWidth > 0) {
-    canvas_.FramedBorder(r, Color(), Color(), BorderWidth);
-    r = {r.Left + BorderWidth, r.Top + BorderWidth, r.Right - BorderWidth, r.Bottom - BorderWidth};
+  bevel(bevelOuter_);
+  if (borderWidth_ > 0) {
+    const std::int32_t b = borderWidth_;
+    canvas_.FramedBorder(r, Color(), Color(), b);
+    r = {r.Left + b, r.Top + b, r.Right - b, r.Bottom - b};
   }
-  bevel(BevelInner);
+  bevel(bevelInner_);
 }
 
 void TChart::LayoutChart(const TRect& bounds) {
@@ -158,24 +166,23 @@ void TChart::LayoutChart(const TRect& bounds) {
   ChartRect = r;
   NormalizeChartRect(bounds);
   for (std::size_t i = 0; i < AxisCount; ++i) Axis(i).UpdatePixelRange(ChartRect);
-  // Series ask no margins of the axes (no visible pointers, no stairs), so the fixed ranges
-  // stand as they are; an automatic-range axis would widen its pixel range here.
+  for (TChartAxis* axis : {&TopAxis(), &LeftAxis(), &RightAxis(), &BottomAxis()}) axis->ApplySeriesMargins(ChartRect);
 }
 
 void TChart::DrawBackWall() {
   canvas_.ApplyChartPen(BackWall.Pen);
-  if (BackWall.Color == clDefault && BackWall.Brush.Style == bsSolid)
+  if (BackWall.Color() == clDefault && BackWall.Brush().Style == bsSolid)
     canvas_.SetBrushStyle(bsClear);
   else
-    canvas_.SetBrush(BackWall.Color, BackWall.Brush.Style);
+    canvas_.SetBrush(BackWall.Color(), BackWall.Brush().Style);
   const TRect& r = ChartRect;
   canvas_.Rectangle(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
 }
 
 void TChart::RenderChart(const TRect& bounds) {
-  const std::int32_t w = bounds.Width(), h = bounds.Height(), b = BorderWidth;
-  ChartRect = {MulDiv(MarginLeft, w, 100) + b, MulDiv(MarginTop, h, 100) + b, w - b - MulDiv(MarginRight, w, 100),
-               h - b - MulDiv(MarginBottom, h, 100)};
+  const std::int32_t w = bounds.Width(), h = bounds.Height(), b = borderWidth_;
+  ChartRect = {bounds.Left + MulDiv(marginLeft_, w, 100) + b, bounds.Top + MulDiv(marginTop_, h, 100) + b,
+               bounds.Right - b - MulDiv(marginRight_, w, 100), bounds.Bottom - b - MulDiv(marginBottom_, h, 100)};
   NormalizeChartRect(bounds);
 
   canvas_.SetBrush(Color(), bsSolid);
@@ -186,14 +193,14 @@ void TChart::RenderChart(const TRect& bounds) {
   LayoutChart(bounds);
   DrawBackWall();
 
-  if (AxisVisible) {
+  if (axisVisible_) {
     if (OnBeforeDrawAxes) OnBeforeDrawAxes(this);
     for (std::size_t i = 0; i < AxisCount; ++i)
       if (IsAxisShown(Axis(i))) Axis(i).DrawAxis(canvas_);
   }
   if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
   for (TChartSeries* s : SeriesList())
-    if (s->Active()) s->DrawSeriesPass(canvas_, ClipPoints);
+    if (s->Active()) s->DrawSeriesPass(canvas_, clipPoints_);
   if (ZoomDrag.Active) InvertZoomFrame();
   canvas_.ResetCanvas();
   if (OnAfterDraw) OnAfterDraw(this);

@@ -18,24 +18,61 @@ namespace ninetrace {
 enum TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };
 enum TPanningMode { pmNoPanning, pmHorizontal, pmVertical, pmBoth };
 
-struct TChartWall {
-  explicit TChartWall(std::function<void()> onChange) : Pen(std::move(onChange)) {}
-  TColor Color = clDefault;
-  TChartBrush Brush;
+// A wall of the chart: the back wall frames and may fill the chart rectangle; the left and
+// bottom walls show only in three dimensions. Every change asks the chart to repaint.
+class TChartWall {
+ public:
+  explicit TChartWall(std::function<void()> onChange) : Pen(onChange), onChange_(std::move(onChange)) {}
+  TColor Color() const { return color_; }
+  void SetColor(TColor v) { Change(color_, v); }
+  const TChartBrush& Brush() const { return brush_; }
+  void SetBrushColor(TColor v) { Change(brush_.Color, v); }
+  void SetBrushStyle(TBrushStyle v) { Change(brush_.Style, v); }
+  std::int32_t Size() const { return size_; }
+  void SetSize(std::int32_t v) { Change(size_, v); }
+  bool Dark3D() const { return dark3D_; }
+  void SetDark3D(bool v) { Change(dark3D_, v); }
   TChartPen Pen;
-  std::int32_t Size = 0;
-  bool Dark3D = true;
+
+ private:
+  template <typename T>
+  void Change(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    if (onChange_) onChange_();
+  }
+  std::function<void()> onChange_;
+  TColor color_ = clDefault;
+  TChartBrush brush_;
+  std::int32_t size_ = 0;
+  bool dark3D_ = true;
 };
 
 // Title, foot: text blocks above and below the chart rectangle (empty in this program).
-struct TChartTitle {
-  bool Visible = true;
-  QStringList Text;
+class TChartTitle {
+ public:
+  explicit TChartTitle(std::function<void()> onChange) : onChange_(std::move(onChange)) {}
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v) {
+    if (v == visible_) return;
+    visible_ = v;
+    if (onChange_) onChange_();
+  }
+  const QStringList& Text() const { return text_; }
+  void SetText(const QStringList& v) {
+    if (v == text_) return;
+    text_ = v;
+    if (onChange_) onChange_();
+  }
+
+ private:
+  std::function<void()> onChange_;
+  bool visible_ = true;
+  QStringList text_;
 };
 
-struct TChartLegend {
-  bool Visible = true;
-};
+// The series legend: never drawn here, only switched.
+using TChartLegend = TChartTitle;
 
 // The state of one mouse drag.
 struct TZoomPanningRecord {
@@ -67,21 +104,46 @@ class TChart : public TCustomAxisPanel, public TChartHostClient {
   std::int32_t Width() const { return width_; }
   std::int32_t Height() const { return height_; }
 
-  // Panel settings.
-  TPanelBevel BevelOuter = bvRaised;
-  TPanelBevel BevelInner = bvNone;
-  std::int32_t BevelWidth = 1;
-  std::int32_t BorderWidth = 0;
-  std::int32_t MarginLeft = 3, MarginTop = 4, MarginRight = 3, MarginBottom = 4;
-  bool View3D = true;
-  bool View3DWalls = true;
-  bool AxisVisible = true;
-  bool ClipPoints = true;
-  bool AllowZoom = true;
-  TPanningMode AllowPanning = pmBoth;
+  // Panel settings: a setter stores a new value and asks for a repaint; it never draws.
+  TPanelBevel BevelOuter() const { return bevelOuter_; }
+  void SetBevelOuter(TPanelBevel v) { Change(bevelOuter_, v); }
+  TPanelBevel BevelInner() const { return bevelInner_; }
+  void SetBevelInner(TPanelBevel v) { Change(bevelInner_, v); }
+  std::int32_t BevelWidth() const { return bevelWidth_; }
+  void SetBevelWidth(std::int32_t v) { Change(bevelWidth_, v); }
+  std::int32_t BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(std::int32_t v) { Change(borderWidth_, v); }
+  std::int32_t MarginLeft() const { return marginLeft_; }
+  void SetMarginLeft(std::int32_t v) { Change(marginLeft_, v); }
+  std::int32_t MarginTop() const { return marginTop_; }
+  void SetMarginTop(std::int32_t v) { Change(marginTop_, v); }
+  std::int32_t MarginRight() const { return marginRight_; }
+  void SetMarginRight(std::int32_t v) { Change(marginRight_, v); }
+  std::int32_t MarginBottom() const { return marginBottom_; }
+  void SetMarginBottom(std::int32_t v) { Change(marginBottom_, v); }
+  void SetMargins(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+    SetMarginLeft(left);
+    SetMarginTop(top);
+    SetMarginRight(right);
+    SetMarginBottom(bottom);
+  }
+  bool View3D() const { return view3D_; }
+  void SetView3D(bool v) { Change(view3D_, v); }
+  bool View3DWalls() const { return view3DWalls_; }
+  void SetView3DWalls(bool v) { Change(view3DWalls_, v); }
+  bool AxisVisible() const { return axisVisible_; }
+  void SetAxisVisible(bool v) { Change(axisVisible_, v); }
+  bool ClipPoints() const { return clipPoints_; }
+  void SetClipPoints(bool v) { Change(clipPoints_, v); }
+  bool AllowZoom() const { return allowZoom_; }
+  void SetAllowZoom(bool v) { Change(allowZoom_, v); }
+  TPanningMode AllowPanning() const { return allowPanning_; }
+  void SetAllowPanning(TPanningMode v) { Change(allowPanning_, v); }
   std::int32_t Chart3DPercent() const { return chart3DPercent_; }
   void SetChart3DPercent(std::int32_t value);
-  bool Monochrome = false;
+  // Frames in black and white only; the canvas drops its image and asks for a repaint.
+  bool Monochrome() const { return canvas_.Monochrome(); }
+  void SetMonochrome(bool v) { canvas_.SetMonochrome(v); }
 
   TChartWall BackWall;
   TChartWall LeftWall;
@@ -90,12 +152,12 @@ class TChart : public TCustomAxisPanel, public TChartHostClient {
   TChartTitle Title;
   TChartTitle Foot;
   TChartLegend Legend;
-  TColor BackWallColor() const override { return BackWall.Color; }
+  TColor BackWallColor() const override { return BackWall.Color(); }
 
   // The drawing pass and its pieces.
   void RenderChart(const TRect& bounds);
   bool IsAxisShown(const TChartAxis& axis) const;
-  std::int32_t WallDepth(const TChartAxis& axis) const;
+  std::int32_t WallDepth(const TChartAxis& axis) const override;
   TChartCanvas& Canvas() { return canvas_; }
 
   // Repaint path.
@@ -195,6 +257,25 @@ class TChart : public TCustomAxisPanel, public TChartHostClient {
   void DrawPanelFrame(const TRect& bounds);
   void LayoutChart(const TRect& bounds);
   void DrawBackWall();
+
+  template <typename T>
+  void Change(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    Invalidate();
+  }
+
+  TPanelBevel bevelOuter_ = bvRaised;
+  TPanelBevel bevelInner_ = bvNone;
+  std::int32_t bevelWidth_ = 1;
+  std::int32_t borderWidth_ = 0;
+  std::int32_t marginLeft_ = 3, marginTop_ = 4, marginRight_ = 3, marginBottom_ = 4;
+  bool view3D_ = true;
+  bool view3DWalls_ = true;
+  bool axisVisible_ = true;
+  bool clipPoints_ = true;
+  bool allowZoom_ = true;
+  TPanningMode allowPanning_ = pmBoth;
 
   TChartCanvas canvas_;
   TChartHost* host_ = nullptr;

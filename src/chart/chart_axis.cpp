@@ -22,12 +22,23 @@ void TChartAxis::RequestRepaint() {
 void TChartAxis::SetInverted(bool value) { Change(inverted_, value); }
 void TChartAxis::SetVisible(bool value) { Change(visible_, value); }
 
+namespace {
+// Drawing walks labels from one end to the other: an infinite or undefined end never gets there.
+void CheckFinite(double value, const char* message) {
+  if (!std::isfinite(value)) throw AxisException(message);
+}
+constexpr const char* kMinimumNotFinite = "Axis Minimum Value must be a finite number";
+constexpr const char* kMaximumNotFinite = "Axis Maximum Value must be a finite number";
+}  // namespace
+
 void TChartAxis::SetMinimum(double value) {
+  CheckFinite(value, kMinimumNotFinite);
   if (!Loading && value > maximum_) throw AxisException("Axis Minimum Value must be <= Maximum");
   Change(minimum_, value);
 }
 
 void TChartAxis::SetMaximum(double value) {
+  CheckFinite(value, kMaximumNotFinite);
   if (!Loading && value < minimum_) throw AxisException("Axis Maximum Value must be >= Minimum");
   Change(maximum_, value);
 }
@@ -61,6 +72,8 @@ void TChartAxis::SetAutomaticMaximum(bool value) {
 }
 
 void TChartAxis::SetRange(double minimum, double maximum) {
+  CheckFinite(minimum, kMinimumNotFinite);
+  CheckFinite(maximum, kMaximumNotFinite);
   automatic_ = automaticMinimum_ = automaticMaximum_ = false;
   if (minimum > maximum) std::swap(minimum, maximum);
   Change(minimum_, minimum);
@@ -68,11 +81,19 @@ void TChartAxis::SetRange(double minimum, double maximum) {
   if (maximum_ - minimum_ < 1e-10) Change(maximum_, minimum_ + 1e-10);
 }
 
+void TChartAxis::RestoreRange(double minimum, double maximum) {
+  CheckFinite(minimum, kMinimumNotFinite);
+  CheckFinite(maximum, kMaximumNotFinite);
+  automatic_ = automaticMinimum_ = automaticMaximum_ = false;
+  Change(minimum_, minimum);
+  Change(maximum_, maximum);
+}
+
 void TChartAxis::UpdatePixelRange(const TRect& r) {
   const std::int32_t origin = Horizontal() ? r.Left : r.Top;
   const long double extent = Horizontal() ? r.Width() : r.Height();
-  PixelStart = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * StartPosition));
-  PixelEnd = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * EndPosition));
+  PixelStart = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * startPosition_));
+  PixelEnd = origin + static_cast<std::int32_t>(RoundEven(extent * 0.01L * endPosition_));
   PixelSize = PixelEnd - PixelStart;
   PixelCentre = (PixelStart + PixelEnd) / 2;
 }

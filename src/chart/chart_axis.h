@@ -22,9 +22,15 @@ struct TChartFont {
   QString Name = "Arial";
   int Size = 8;
   TColor Color = clBlack;
+  friend bool operator==(const TChartFont&, const TChartFont&) = default;
 };
 
 enum class TAxisKind { Bottom, Top, Left, Right, Depth };
+
+// A label value as "#,##0.###": grouped integer digits, at most three decimals, any magnitude.
+QString FormatAxisValue(double value);
+// 1, 2, 5, 10, 20, 50, ...: the next label step up from x.
+double AxisNextNiceStep(double x);
 
 class TChartAxis {
  public:
@@ -53,6 +59,9 @@ class TChartAxis {
   // Unchecked range change used by zoom and undo: clears the automatic flags, orders the ends,
   // and keeps the range at least 1e-10 wide.
   void SetRange(double minimum, double maximum);
+  // Undo's way back: both ends exactly as they were saved, without SetRange's widening, so an
+  // axis that was 0 .. 0 before a zoom is 0 .. 0 again afterwards.
+  void RestoreRange(double minimum, double maximum);
 
   // Checked range and step settings (AxisException with the engine's texts).
   void SetMinimum(double value);
@@ -104,8 +113,10 @@ class TChartAxis {
   void SetTitleCaption(const QString& v) { Change(titleCaption_, v); }
   std::int32_t TitleSize() const { return titleSize_; }
   void SetTitleSize(std::int32_t v) { Change(titleSize_, v); }
-  TChartFont LabelsFont;
-  TChartFont TitleFont;
+  const TChartFont& LabelsFont() const { return labelsFont_; }
+  void SetLabelsFont(const TChartFont& v) { Change(labelsFont_, v); }
+  const TChartFont& TitleFont() const { return titleFont_; }
+  void SetTitleFont(const TChartFont& v) { Change(titleFont_, v); }
 
   // Layout and drawing (one drawing pass).
   void ReserveAxisSpace(TChartCanvas& canvas, TRect& rect);
@@ -134,6 +145,9 @@ class TChartAxis {
 
   // Pixel fields from the chart rectangle and the start and end percentages.
   void UpdatePixelRange(const TRect& chartRect);
+  // Widens an automatic end's value range so the room its series ask for (a visible pointer,
+  // stairs) fits inside the axis' pixels; without such room the axis stays as laid out.
+  void ApplySeriesMargins(const TRect& chartRect);
 
   // Linear mapping in extended precision, halves rounded to even; values are not clamped.
   std::int32_t ValueToPixel(double value) const {
@@ -152,14 +166,18 @@ class TChartAxis {
     return Horizontal() ? ScaleMin + a : ScaleMax - a;
   }
 
-  double StartPosition = 0;
-  double EndPosition = 100;
+  // Where the axis starts and ends along its edge, in percent of the chart rectangle.
+  double StartPosition() const { return startPosition_; }
+  void SetStartPosition(double v) { Change(startPosition_, v); }
+  double EndPosition() const { return endPosition_; }
+  void SetEndPosition(double v) { Change(endPosition_, v); }
 
  private:
   std::int32_t LabelSize(TChartCanvas& canvas) const;
   std::int32_t Take(TRect& rect, std::int32_t size) const;
   void UpdateDateTimeFlag();
   std::int32_t TickRoom() const;
+  std::int32_t WallDepth() const;
   std::int32_t MoveByPosition(std::int32_t pos, const TRect& r) const;
   void EmitValueLabels(TChartCanvas& canvas, double step);
   void DrawLabel(TChartCanvas& canvas, std::int32_t p, const QString& text) const;
@@ -171,7 +189,7 @@ class TChartAxis {
  protected:
   // Stores a changed value and asks the chart to repaint.
   template <typename T>
-  void Change(T& field, T value) {
+  void Change(T& field, const T& value) {
     if (field == value) return;
     field = value;
     RequestRepaint();
@@ -194,6 +212,10 @@ class TChartAxis {
   QString titleCaption_;
   std::int32_t titleSize_ = 0;
   double increment_ = 0;
+  double startPosition_ = 0;
+  double endPosition_ = 100;
+  TChartFont labelsFont_;
+  TChartFont titleFont_;
   std::vector<std::int32_t> ticks_;
 
   bool automatic_ = true;

@@ -37,10 +37,22 @@ void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std
   }
 }
 
+void TChartCanvas::Draw(std::int32_t x, std::int32_t y, const TRasterImage* picture) {
+  if (picture == nullptr || picture->IsNull()) return;
+  surface_.SetBackgroundColor(surface_.BrushColor());
+  surface_.DrawImage(x, y, *picture);
+}
+
+void TChartCanvas::StretchDraw(const TRect& r, const TRasterImage* picture) {
+  if (picture == nullptr || picture->IsNull()) return;
+  surface_.StretchDrawImage(r, *picture);
+}
+
 void TChartCanvas::ResetCanvas() {
   surface_.SetPen(ColorToRGB(clBlack), 1, psSolid, pmCopy);
   surface_.SetBrush(ColorToRGB(clWhite), bsSolid);
   surface_.SetFontColor(ColorToRGB(clBlack));
+  surface_.SetFontSize(10);
   surface_.SetBackgroundColor(ColorToRGB(clWhite));
   surface_.SetBackgroundMode(bmTransparent);
 }
@@ -54,9 +66,17 @@ void TChartCanvas::SetBufferedDisplay(bool value) {
   }
 }
 
-TRect TChartCanvas::BeginPaint(const TRect& bounds) {
+void TChartCanvas::SetMonochrome(bool value) {
+  if (value == monochrome_) return;
+  monochrome_ = value;
+  offscreen_ = TRasterImage();
+  dirty_ = true;
+  if (OnChange) OnChange();
+}
+
+TRect TChartCanvas::BeginPaint(TRasterImage* surface, const TRect& bounds) {
   if (!buffered_) {
-    surface_.SetTarget(window_);
+    surface_.SetTarget(surface);
     return bounds;
   }
   const std::int32_t w = bounds.Width(), h = bounds.Height();
@@ -68,6 +88,7 @@ TRect TChartCanvas::BeginPaint(const TRect& bounds) {
 
 void TChartCanvas::EndPaint(TRasterImage* target, TPoint at) {
   if (buffered_) {
+    if (monochrome_) offscreen_.MakeMonochrome();
     if (target) CopyImage(offscreen_, *target, at);
     dirty_ = false;
   }

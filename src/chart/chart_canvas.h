@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "chart/chart_pen.h"
 #include "chart/colors.h"
@@ -49,14 +50,45 @@ class TChartCanvas {
 
   void SetPixel(std::int32_t x, std::int32_t y, TColor color) { surface_.SetPixel(x, y, ColorToRGB(color)); }
   void FillRect(const TRect& r) { surface_.FillRect(r); }
+  void EraseBackground(const TRect& r) { FillRect(r); }
   void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) { surface_.Rectangle(x0, y0, x1, y1); }
+  void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
   // `count` rings of one-pixel lines, top-left and bottom-right colours, shrinking inward.
   void FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count);
 
-  void TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h = THorzAlign::Left,
-               TVertAlign v = TVertAlign::Top) {
+  // Shapes in the box (x0, y0) .. (x1, y1), right and bottom exclusive; arcs and pies sweep
+  // counter-clockwise from the direction of (xs, ys) to that of (xe, ye).
+  void Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) { surface_.Ellipse(x0, y0, x1, y1); }
+  void RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew, std::int32_t eh) {
+    surface_.RoundRect(x0, y0, x1, y1, ew, eh);
+  }
+  void Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs, std::int32_t ys,
+           std::int32_t xe, std::int32_t ye) {
+    surface_.Arc(x0, y0, x1, y1, xs, ys, xe, ye);
+  }
+  void Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs, std::int32_t ys,
+           std::int32_t xe, std::int32_t ye) {
+    surface_.Pie(x0, y0, x1, y1, xs, ys, xe, ye);
+  }
+  // Points 0 .. lastIndex, filled and outlined.
+  void Polygon(const TPoint* points, std::int32_t lastIndex) { surface_.Polygon(points, lastIndex + 1); }
+  // A picture at its own size (nothing for none or an empty one), or scaled into r.
+  void Draw(std::int32_t x, std::int32_t y, const TRasterImage* picture);
+  void StretchDraw(const TRect& r, const TRasterImage* picture);
+
+  // Text at (x, y) placed by the stored alignment, or by the one given.
+  void TextOut(std::int32_t x, std::int32_t y, const QString& text) { surface_.TextOut(x, y, text); }
+  void TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h, TVertAlign v = TVertAlign::Top) {
     surface_.TextOut(x, y, text, h, v);
   }
+  // Text turned counter-clockwise about (x, y); an angle above 360 is first reduced by 360.
+  void RotateLabel(std::int32_t x, std::int32_t y, const QString& text, double degrees) {
+    surface_.TextOutRotated(x, y, degrees, text);
+  }
+  std::uint32_t TextAlign() const { return surface_.TextAlign(); }
+  void SetTextAlign(std::uint32_t flags) { surface_.SetTextAlign(flags); }
+  TColor BackColor() const { return surface_.BackgroundColor(); }
+  TBackgroundMode BackMode() const { return surface_.BackgroundMode(); }
   std::int32_t TextWidth(const QString& text) const { return surface_.TextWidth(text); }
   std::int32_t TextHeight(const QString& text) const { return surface_.TextHeight(text); }
 
@@ -71,12 +103,18 @@ class TChartCanvas {
   // Buffered display: frames are drawn into the off-screen image and copied to the window.
   bool BufferedDisplay() const { return buffered_; }
   void SetBufferedDisplay(bool value);
+  // A monochrome canvas hands out frames of black and white only. A change drops the
+  // off-screen image and asks for a repaint through OnChange.
+  bool Monochrome() const { return monochrome_; }
+  void SetMonochrome(bool value);
+  std::function<void()> OnChange;
   bool Dirty() const { return dirty_; }
   void MarkDirty() { dirty_ = true; }
   const TRasterImage& OffscreenImage() const { return offscreen_; }
 
-  // Starts a frame of bounds' size; returns the rectangle to draw it in.
-  TRect BeginPaint(const TRect& bounds);
+  // Starts a frame of bounds' size; returns the rectangle to draw it in. Buffered, that is the
+  // off-screen image; unbuffered, the frame goes straight onto `surface` within bounds.
+  TRect BeginPaint(TRasterImage* surface, const TRect& bounds);
   // Copies a buffered frame to `target` at `at`, marks it clean, and draws on the window again.
   void EndPaint(TRasterImage* target, TPoint at);
   // When clean, copies the last frame to `target` and answers true.
@@ -90,6 +128,7 @@ class TChartCanvas {
   TRasterImage offscreen_;
   bool buffered_ = true;
   bool dirty_ = true;
+  bool monochrome_ = false;
 };
 
 // Copies `from` onto `to` with its top-left at `at`, clipped to `to`.

@@ -19,13 +19,13 @@ void TChart::OfferBackgroundClick(TMouseButton button, TShiftState shift, std::i
 }
 
 void TChart::StartZoomOrPan(TMouseButton button, TShiftState shift, std::int32_t x, std::int32_t y, bool& handled) {
-  if (AllowZoom && button == ZoomButton && (shift & ZoomShiftKeys) == ZoomShiftKeys) {
+  if (allowZoom_ && button == ZoomButton && (shift & ZoomShiftKeys) == ZoomShiftKeys) {
     SetCursor(crDefault);
     ZoomDrag.Start(x, y);
     InvertZoomFrame();
     handled = true;
   }
-  if (AllowPanning != pmNoPanning && button == PanButton && (shift & PanShiftKeys) == PanShiftKeys) {
+  if (allowPanning_ != pmNoPanning && button == PanButton && (shift & PanShiftKeys) == PanShiftKeys) {
     SetCursor(crDefault);
     PanDrag.Start(x, y);
     handled = true;

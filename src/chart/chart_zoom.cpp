@@ -1,4 +1,6 @@
 // Zooming the four axes onto a dragged rectangle and restoring the ranges from before the first zoom.
+#include <cmath>
+
 #include "chart/chart.h"
 
 namespace ninetrace {
@@ -15,6 +17,10 @@ void TChart::ComputeZoomRanges() {
 
 void TChart::ApplyZoom(double topMin, double topMax, double leftMin, double leftMax, double rightMin, double rightMax,
                        double bottomMin, double bottomMax) {
+  // A corner dragged far outside an axis of enormous range can map beyond every double; such
+  // a zoom is dropped whole rather than leaving some axes zoomed and others not.
+  for (double v : {topMin, topMax, leftMin, leftMax, rightMin, rightMax, bottomMin, bottomMax})
+    if (!std::isfinite(v)) return;
   if (scalesRestored_) {
     // Only the first zoom remembers the ranges: undo always goes back to before it.
     savedScales_[0] = Snapshot(TopAxis());
@@ -50,7 +56,7 @@ void TChart::Restore(TChartAxis& axis, const TAxisScaleSnapshot& saved) {
   axis.SetAutomatic(saved.Automatic);
   axis.SetAutomaticMinimum(saved.AutomaticMinimum);
   axis.SetAutomaticMaximum(saved.AutomaticMaximum);
-  if (!axis.Automatic()) axis.SetRange(saved.Minimum, saved.Maximum);
+  if (!axis.Automatic()) axis.RestoreRange(saved.Minimum, saved.Maximum);
 }
 
 }  // namespace ninetrace

@@ -18,6 +18,22 @@ TCustomSeries::TCustomSeries() {
   LinePen.SetOnChange([this] { RequestRepaint(); });
 }
 
+void TCustomSeries::HorizontalMargins(std::int32_t& left, std::int32_t& right) const {
+  left = right = 0;
+  if (Pointer.Visible && Pointer.InflateMargins) left = right = Pointer.HorizSize + 1;
+  if (Stairs) left = right = std::max(left, LinePen.Width());
+}
+
+void TCustomSeries::VerticalMargins(std::int32_t& top, std::int32_t& bottom) const {
+  top = bottom = 0;
+  if (Pointer.Visible && Pointer.InflateMargins) top = bottom = Pointer.VertSize + 1;
+  if (Stairs) {
+    top = std::max(top, LinePen.Width());
+    bottom = std::max(bottom, LinePen.Width() + 1);
+  }
+  if (LineHeight > 0) bottom = std::max(bottom, LineHeight);
+}
+
 std::int32_t TCustomSeries::EdgeYPosition(std::int32_t j, double xv) const {
   const double x0 = XAt(j);
   const double dx = XAt(j + 1) - x0;

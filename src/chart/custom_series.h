@@ -26,6 +26,12 @@ class TCustomSeries : public TChartSeries {
   bool InvertedStairs = false;
   bool Dark3D = true;
   bool LineHitTest = true;
+  // Height of the line's band in depth; at 0 nothing is drawn for it and no room is asked.
+  std::int32_t LineHeight = 0;
+
+  // Room a visible pointer, stairs or a line height needs beyond the end points.
+  void HorizontalMargins(std::int32_t& left, std::int32_t& right) const override;
+  void VerticalMargins(std::int32_t& top, std::int32_t& bottom) const override;
 
   // Where the previous point landed: the start of the next segment. Kept across passes.
   std::int32_t PrevX = 0, PrevY = 0;

@@ -25,7 +25,20 @@ enum TBackgroundMode { bmTransparent = 1, bmOpaque = 2 };
 
 // Text alignment relative to the point given to TextOut.
 enum class THorzAlign { Left, Centre, Right };
-enum class TVertAlign { Top, Bottom };
+enum class TVertAlign { Top, Bottom, Baseline };
+
+// The same as one set of flags, as the canvas stores it: one horizontal and one vertical choice.
+enum TTextAlignFlags : std::uint32_t {
+  taLeft = 0, taCentre = 1, taRight = 2,
+  taTop = 0, taBottom = 4, taBaseline = 8,
+};
+constexpr std::uint32_t kHorzAlignMask = 3, kVertAlignMask = 12;
+
+namespace raster {
+struct TInk;
+struct TRegion;
+class TSweep;
+}  // namespace raster
 
 // Owns the pixels: a QImage in Format_RGB32 so Qt can draw text into it and show it unchanged.
 class TRasterImage {
@@ -46,6 +59,8 @@ class TRasterImage {
   const QImage& Image() const { return image_; }
   QImage& Image() { return image_; }
   bool SavePng(const std::string& path) const;
+  // Every pixel becomes the nearer of black and white.
+  void MakeMonochrome();
 
  private:
   QImage image_;
@@ -74,12 +89,16 @@ class TRasterSurface {
 
   // The colour behind text and behind the gaps of dotted lines when the mode is opaque.
   void SetBackgroundColor(TColorRef color);
+  TColorRef BackgroundColor() const { return backgroundColor_; }
   void SetBackgroundMode(TBackgroundMode mode);
   TBackgroundMode BackgroundMode() const { return backgroundMode_; }
 
   // Font by family and point size (at 96 dots per inch), drawn without anti-aliasing.
   void SetFont(const QString& family, int pointSize, TColorRef color);
   void SetFontColor(TColorRef color);
+  void SetFontSize(int pointSize);
+  TColorRef FontColor() const { return fontColor_; }
+  int FontSize() const { return font_.pointSize(); }
 
   // Current position and lines.
   void MoveTo(std::int32_t x, std::int32_t y) { penX_ = x; penY_ = y; }
@@ -90,10 +109,32 @@ class TRasterSurface {
   void FillRect(const TRect& r);                                         // brush, no outline
   void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);  // pen outline + brush fill
 
-  // Text with its top-left (or aligned point) at (x, y), in the current font and font colour;
-  // the background behind it is filled only in opaque mode.
-  void TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h = THorzAlign::Left,
-               TVertAlign v = TVertAlign::Top);
+  // Closed shapes inside the box (x0, y0) .. (x1, y1), corners in any order, right and bottom
+  // exclusive: the pen outlines them from the inside, the brush fills the rest.
+  void Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);
+  // Corners rounded as quarters of an ellipse ew x eh.
+  void RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew, std::int32_t eh);
+  // The part of the ellipse's outline (Arc) or of the ellipse (Pie) swept counter-clockwise from
+  // the direction of (xs, ys) to that of (xe, ye), seen from the box's centre.
+  void Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs, std::int32_t ys,
+           std::int32_t xe, std::int32_t ye);
+  void Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs, std::int32_t ys,
+           std::int32_t xe, std::int32_t ye);
+  // Filled by the even-odd rule at pixel centres, outlined by the closed run of lines.
+  void Polygon(const TPoint* points, std::int32_t count);
+  // A picture at its own size, or scaled into r (nearest pixel).
+  void DrawImage(std::int32_t x, std::int32_t y, const TRasterImage& picture);
+  void StretchDrawImage(const TRect& r, const TRasterImage& picture);
+
+  // Text at (x, y) aligned as given, in the current font and font colour; the background behind
+  // it is filled only in opaque mode.
+  void TextOut(std::int32_t x, std::int32_t y, const QString& text, THorzAlign h, TVertAlign v);
+  // The same with the stored alignment.
+  void TextOut(std::int32_t x, std::int32_t y, const QString& text);
+  // Text turned counter-clockwise by `degrees` about (x, y), its top-left before turning.
+  void TextOutRotated(std::int32_t x, std::int32_t y, double degrees, const QString& text);
+  void SetTextAlign(std::uint32_t flags) { textAlign_ = flags; }
+  std::uint32_t TextAlign() const { return textAlign_; }
   std::int32_t TextWidth(const QString& text) const;
   std::int32_t TextHeight(const QString& text) const;
 
@@ -103,6 +144,9 @@ class TRasterSurface {
   TRect ClipRect() const { return clip_; }
 
  private:
+  raster::TInk Ink() const;
+  void PaintShape(const raster::TRegion& region, bool fill, const raster::TSweep* outlineOnly);
+
   TRasterImage* target_ = nullptr;
   TRect clip_{};
   std::int32_t penX_ = 0, penY_ = 0;
@@ -118,6 +162,7 @@ class TRasterSurface {
   TBackgroundMode backgroundMode_ = bmOpaque;
   QFont font_;
   TColorRef fontColor_ = 0;
+  std::uint32_t textAlign_ = taLeft | taTop;
 };
 
 // Solid copy-mode lines of one width in the surface's clip, many at a time: the pixels MoveTo +

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <array>
 #include <cstdlib>
 #include <vector>
 
@@ -75,7 +78,7 @@ TEST_F(MainChart, AxisLinesCoverTheBackWallOutline) {
   EXPECT_NE(At(3, 300), clSilver);
 
   // Without axes the silver outline shows, inclusive of the rectangle's right and bottom pixels.
-  chart.AxisVisible = false;
+  chart.SetAxisVisible(false);
   Frame();
   EXPECT_EQ(chart.ChartRect, (TRect{0, 0, 1000, 713}));
   EXPECT_EQ(At(0, 300), clSilver);
@@ -195,6 +198,73 @@ TEST_F(MainChart, SeriesEnterFromTheLeftEdgeAtTheInterpolatedHeight) {
   }
   EXPECT_EQ(column2, 0);
   EXPECT_GT(column3, 0);
+}
+
+// Axis click bands reach from the labels to 3 pixels past the axis line; right and bottom
+// edges are out. The bottom axis line is at y = 703 with its labels from 705; the top and left
+// axes have no labels, so their bands run from the image edge to 3 pixels inside the line.
+TEST_F(MainChart, PressesHitTheAxisBandsThenTheChartRectangle) {
+  Frame();
+  struct Row {
+    const char* name;
+    std::int32_t x, y;
+    TChart::TChartClickedPartStyle part;
+    const TChartAxis* axis;
+  };
+  const Row rows[] = {
+      {"bottom_three_above_its_line", 500, 700, TChart::cpAxis, &chart.BottomAxis()},
+      {"bottom_just_above_its_labels", 500, 704, TChart::cpAxis, &chart.BottomAxis()},
+      {"bottom_on_its_labels", 500, 705, TChart::cpNone, nullptr},
+      {"bottom_four_above_its_line", 500, 699, TChart::cpChartRect, nullptr},
+      {"bottom_past_its_end", 1000, 701, TChart::cpNone, nullptr},
+      {"bottom_before_the_left_axis_band", 4, 701, TChart::cpAxis, &chart.BottomAxis()},
+      {"top_inside_tolerance", 500, 4, TChart::cpAxis, &chart.TopAxis()},
+      {"top_past_tolerance", 500, 5, TChart::cpChartRect, nullptr},
+      {"top_at_the_image_edge", 500, 0, TChart::cpAxis, &chart.TopAxis()},
+      {"left_inside_tolerance", 4, 300, TChart::cpAxis, &chart.LeftAxis()},
+      {"left_past_tolerance", 5, 300, TChart::cpChartRect, nullptr},
+      {"corner_outside_every_band", 1, 1, TChart::cpNone, nullptr},
+  };
+  for (const Row& row : rows) {
+    const TChart::TClickedPartInfo info = chart.HitTestParts(row.x, row.y);
+    EXPECT_EQ(info.Part, row.part) << row.name;
+    EXPECT_EQ(info.Axis, row.axis) << row.name;
+  }
+}
+
+// Zoom and undo run through the chart's own press and release, on the main chart as configured:
+// its top axis starts at 0 .. 0, a range no zoom can produce.
+TEST_F(MainChart, AnySequenceOfZoomsAndUndosEndsOnTheFrameFromBeforeTheFirstZoom) {
+  PlotPage({0x80, 0x40, 0x20, 0x10, 0x08, 0, 0x05});
+  const QImage before = Frame().Image().copy();
+  std::vector<double> ranges;
+  for (std::size_t i = 0; i < TCustomAxisPanel::AxisCount; ++i)
+    ranges.insert(ranges.end(), {chart.Axis(i).Minimum(), chart.Axis(i).Maximum()});
+  auto drag = [&](std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+    chart.HostButtonDown(mbLeft, ssLeft, x0, y0, false);
+    chart.HostMouseMove(ssLeft, x1, y1);
+    chart.HostButtonUp(mbLeft, 0, x1, y1);
+    Frame();
+  };
+  struct Step {
+    const char* name;
+    std::vector<std::array<std::int32_t, 4>> drags;
+  };
+  const std::vector<Step> steps{
+      {"zoom then undo", {{100, 100, 600, 400}, {600, 400, 100, 100}}},
+      {"two zooms then one undo", {{100, 100, 600, 400}, {200, 150, 500, 350}, {500, 350, 100, 100}}},
+      {"undo with nothing zoomed", {{600, 400, 100, 100}}},
+      {"zoom, undo, zoom, undo", {{300, 50, 900, 600}, {900, 600, 300, 50}, {50, 50, 400, 400}, {400, 50, 50, 400}}},
+  };
+  for (const Step& step : steps) {
+    for (const auto& d : step.drags) drag(d[0], d[1], d[2], d[3]);
+    std::vector<double> now;
+    for (std::size_t i = 0; i < TCustomAxisPanel::AxisCount; ++i)
+      now.insert(now.end(), {chart.Axis(i).Minimum(), chart.Axis(i).Maximum()});
+    EXPECT_EQ(now, ranges) << step.name;
+    EXPECT_EQ(chart.TopAxis().TickList(), std::vector<std::int32_t>{501}) << step.name;
+    EXPECT_TRUE(Frame().Image() == before) << step.name;
+  }
 }
 
 TEST_F(MainChart, PropertyChecksRaiseTheirTexts) {

@@ -91,7 +91,7 @@ TEST_F(CanvasFixture, PlotAreaClipLeavesOutLeftTopAndBottomLines) {
 }
 
 TEST_F(CanvasFixture, OffscreenFrameIsCopiedAtTheEndAndReusedWhileClean) {
-  const TRect r = canvas.BeginPaint({0, 0, 40, 20});
+  const TRect r = canvas.BeginPaint(&window, {0, 0, 40, 20});
   EXPECT_EQ(r, (TRect{0, 0, 40, 20}));
   canvas.SetBrush(clLime, bsSolid);
   canvas.FillRect(r);
@@ -107,7 +107,7 @@ TEST_F(CanvasFixture, OffscreenFrameIsCopiedAtTheEndAndReusedWhileClean) {
   canvas.MarkDirty();
   EXPECT_FALSE(canvas.RedrawFromImage(&window));
 
-  canvas.BeginPaint({0, 0, 10, 10});  // another size: a new image
+  canvas.BeginPaint(&window, {0, 0, 10, 10});  // another size: a new image
   EXPECT_EQ(canvas.OffscreenImage().Width(), 10);
   canvas.EndPaint(&window, {0, 0});
 }

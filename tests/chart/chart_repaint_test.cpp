@@ -84,6 +84,26 @@ TEST_F(RepaintFixture, ClickFiresOnReleaseInsideBeforeTheChartsOwnRelease) {
   EXPECT_EQ(events, (std::vector<std::string>{"down", "up"}));
 }
 
+// The window is 200 x 100: a release on its last column or row still clicks, one further not.
+TEST_F(RepaintFixture, ClickNeedsTheReleaseInsideTheClientArea) {
+  struct Row {
+    const char* name;
+    std::int32_t x, y;
+    bool clicks;
+  };
+  const Row rows[] = {{"top_left_corner", 0, 0, true},     {"last_column", 199, 50, true},
+                      {"last_row", 100, 99, true},         {"right_of_it", 200, 50, false},
+                      {"below_it", 100, 100, false},       {"left_of_it", -1, 50, false},
+                      {"above_it", 100, -1, false}};
+  for (const Row& row : rows) {
+    int clicks = 0;
+    chart.OnClick = [&](TChart*) { ++clicks; };
+    chart.HostButtonDown(mbLeft, ssLeft, 100, 50, false);
+    chart.HostButtonUp(mbLeft, 0, row.x, row.y);
+    EXPECT_EQ(clicks, row.clicks ? 1 : 0) << row.name;
+  }
+}
+
 TEST_F(RepaintFixture, CursorPositionComesFromTheWindowOrTheTestSource) {
   host.cursor = {-5, 900};
   EXPECT_EQ(chart.GetCursorPos(), (TPoint{-5, 900}));  // not clamped

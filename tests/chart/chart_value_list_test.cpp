@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -23,6 +24,24 @@ TEST(ChartValueList, AscendingOrderPlacesEqualValuesAfterExistingOnesAndSmallerO
   for (double v : {2.0, 3.0, 1.0, 3.0, 2.5}) indices.push_back(x.AddInOrder(v));
   EXPECT_EQ(indices, (std::vector<std::int32_t>{0, 1, 0, 3, 2}));
   EXPECT_EQ(Read(x), (std::vector<double>{1, 2, 2.5, 3, 3}));
+}
+
+TEST(ChartValueList, AscendingValueEqualToInteriorOnesLandsAfterThem) {
+  struct Row {
+    const char* name;
+    double value;
+    std::int32_t index;
+  };
+  const Row rows[] = {{"equal_to_a_run_inside", 2, 4}, {"equal_to_the_first", 1, 1},  {"below_all", 0, 0},
+                      {"equal_to_the_last", 5, 6},     {"between_runs", 2.5, 4},      {"equal_to_a_single_inside", 3, 5}};
+  for (const Row& row : rows) {
+    TChartValueList x(nullptr, "X");
+    x.Order = loAscending;
+    for (double v : {1.0, 2.0, 2.0, 2.0, 3.0, 5.0}) x.AddInOrder(v);
+    EXPECT_EQ(x.AddInOrder(row.value), row.index) << row.name;
+    std::vector<double> read = Read(x);
+    EXPECT_TRUE(std::is_sorted(read.begin(), read.end())) << row.name;
+  }
 }
 
 TEST(ChartValueList, NonDecreasingInputAlwaysAppends) {

@@ -26,11 +26,11 @@ struct ZoomFixture : ::testing::Test {
     host.client = &chart;
     chart.SetHost(&host);
     chart.SetColor(clBlack);
-    chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
-    chart.BevelOuter = bvNone;
-    chart.AxisVisible = false;
-    chart.View3D = false;
-    chart.AllowPanning = pmNoPanning;
+    chart.SetMargins(0, 0, 0, 0);
+    chart.SetBevelOuter(bvNone);
+    chart.SetAxisVisible(false);
+    chart.SetView3D(false);
+    chart.SetAllowPanning(pmNoPanning);
     chart.BottomAxis().SetRange(0, 10);
     chart.LeftAxis().SetRange(0, 713);
     chart.TopAxis().SetRange(0, 10);

@@ -49,6 +49,21 @@ TEST_F(PlainChart, SegmentsJoinPointsInTheSeriesColourNotThePenColour) {
   EXPECT_EQ(CountRed(), 60);
 }
 
+// The line enters from the left edge at the interpolated height, unless the point it would come
+// from is a gap.
+TEST_F(PlainChart, EntryFromTheLeftEdgeIsLeftOutWhenThePointBeforeIsAGap) {
+  for (const bool gap : {false, true}) {
+    series.Clear();
+    series.AddPoint(-2, 50, "", gap ? clNone : clDefault);
+    series.AddPoint(2, 50);
+    series.AddPoint(6, 50);
+    chart.Refresh();
+    EXPECT_EQ(series.FirstDrawIndex, 1);
+    EXPECT_EQ(At(5, 50), gap ? clBlack : clRed) << gap;  // between the edge and x = 2
+    EXPECT_EQ(At(40, 50), clRed) << gap;                 // between x = 2 and x = 6
+  }
+}
+
 TEST_F(PlainChart, GapPointsInterruptTheLine) {
   series.AddPoint(1, 50);
   series.AddPoint(3, 50);

@@ -185,11 +185,11 @@ struct TRandomChart {
   void SetUp(TChart& chart) {
     MakePlainChart(chart);
     chart.SetSize(Int(20, 240), Int(20, 160));
-    chart.MarginLeft = Int(0, 10);
-    chart.MarginRight = Int(0, 10);
-    chart.MarginTop = Int(0, 10);
-    chart.MarginBottom = Int(0, 10);
-    chart.ClipPoints = !Chance(0.15);
+    chart.SetMarginLeft(Int(0, 10));
+    chart.SetMarginRight(Int(0, 10));
+    chart.SetMarginTop(Int(0, 10));
+    chart.SetMarginBottom(Int(0, 10));
+    chart.SetClipPoints(!Chance(0.15));
     const double lo = Chance(0.5) ? 0 : Real(-5, 8);  // zoomed into the data now and then
     chart.BottomAxis().SetRange(lo, lo + (Chance(0.8) ? 10 : Real(0.01, 12)));
     chart.BottomAxis().SetInverted(Chance(0.15));

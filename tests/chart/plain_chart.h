@@ -9,10 +9,10 @@ namespace ninetrace::testing {
 inline void MakePlainChart(TChart& chart) {
   chart.SetSize(100, 100);
   chart.SetColor(clBlack);
-  chart.MarginLeft = chart.MarginTop = chart.MarginRight = chart.MarginBottom = 0;
-  chart.BevelOuter = bvNone;
-  chart.AxisVisible = false;
-  chart.View3D = false;
+  chart.SetMargins(0, 0, 0, 0);
+  chart.SetBevelOuter(bvNone);
+  chart.SetAxisVisible(false);
+  chart.SetView3D(false);
   chart.Frame().SetVisible(false);
   chart.BottomAxis().SetRange(0, 10);
   chart.LeftAxis().SetRange(0, 100);

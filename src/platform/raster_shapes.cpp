@@ -1,0 +1,382 @@
+// Fills and closed shapes of the raster surface: rectangles, ellipses, arcs, pies, rounded
+// rectangles, polygons, and pictures drawn at their own size or stretched.
+//
+// Every curved shape is a set of pixels, found row by row from the pixel centres, inside a
+// box whose right and bottom are exclusive like a rectangle's. The pen draws the pixels of the
+// set that lie within its width of a pixel outside the set, the brush the rest, so a shape
+// never reaches past its box and an outline is never set twice.
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "platform/raster_internal.h"
+
+namespace ninetrace {
+
+namespace raster {
+namespace {
+
+// Shapes larger than this on either side are skipped: their row arithmetic would overflow.
+constexpr std::int64_t kLargestShape = std::int64_t{1} << 24;
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t CeilDiv2(std::int64_t a) { return -FloorDiv(-a, 2); }
+
+std::int64_t ISqrt(TWide v) {
+  if (v <= 0) return 0;
+  auto r = static_cast<std::int64_t>(std::sqrt(static_cast<long double>(v)));
+  while (TWide{r} * r > v) --r;
+  while (TWide{r + 1} * (r + 1) <= v) ++r;
+  return r;
+}
+
+}  // namespace
+
+struct TSpan {
+  std::int64_t L, R;  // inclusive
+};
+
+// A set of pixels as runs per row, rows from Top down.
+struct TRegion {
+  std::int64_t Top = 0;
+  std::vector<std::vector<TSpan>> Rows;
+
+  const std::vector<TSpan>* Row(std::int64_t y) const {
+    if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
+    return &Rows[static_cast<std::size_t>(y - Top)];
+  }
+  // Whether the run l..r of row y lies inside the set.
+  bool HasRun(std::int64_t y, std::int64_t l, std::int64_t r) const {
+    const std::vector<TSpan>* row = Row(y);
+    if (row == nullptr) return false;
+    for (const TSpan& s : *row)
+      if (s.L <= l && r <= s.R) return true;
+    return false;
+  }
+  // Whether every pixel within `reach` steps (up, down, left, right) of (x, y) is inside.
+  bool DeepInside(std::int64_t x, std::int64_t y, std::int64_t reach) const {
+    for (std::int64_t dy = -reach; dy <= reach; ++dy) {
+      const std::int64_t run = reach - (dy < 0 ? -dy : dy);
+      if (!HasRun(y + dy, x - run, x + run)) return false;
+    }
+    return true;
+  }
+};
+
+namespace {
+
+struct TBoxSize {
+  std::int64_t L, T, W, H;
+};
+
+// Corners in any order; empty or too large boxes give false.
+bool NormalBox(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, TBoxSize& box) {
+  box = {std::min(x0, x1), std::min(y0, y1), x0 > x1 ? x0 - x1 : x1 - x0, y0 > y1 ? y0 - y1 : y1 - y0};
+  return box.W > 0 && box.H > 0 && box.W <= kLargestShape && box.H <= kLargestShape;
+}
+
+// Row k (0 .. h - 1) of the ellipse inscribed in a w x h box: the columns, from 0, whose pixel
+// centres lie inside it. In half pixels from the centre a centre lies at (2i + 1 - w, 2k + 1 - h),
+// and it is inside when dx^2 h^2 + dy^2 w^2 <= w^2 h^2.
+TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
+  const std::int64_t dy = 2 * k + 1 - h;
+  const TWide w2 = TWide{w} * w, h2 = TWide{h} * h;
+  const std::int64_t m = ISqrt((w2 * h2 - TWide{dy} * dy * w2) / h2);
+  return {CeilDiv2(w - 1 - m), FloorDiv(w - 1 + m, 2)};
+}
+
+TRegion EllipseRegion(const TBoxSize& b) {
+  TRegion region{b.T, {}};
+  region.Rows.resize(static_cast<std::size_t>(b.H));
+  for (std::int64_t k = 0; k < b.H; ++k) {
+    const TSpan s = EllipseRow(b.W, b.H, k);
+    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(k)].push_back({b.L + s.L, b.L + s.R});
+  }
+  return region;
+}
+
+// A rectangle whose corners are quarters of an ew x eh ellipse.
+TRegion RoundRectRegion(const TBoxSize& b, std::int64_t ew, std::int64_t eh) {
+  ew = std::min(ew < 0 ? -ew : ew, b.W);
+  eh = std::min(eh < 0 ? -eh : eh, b.H);
+  TRegion region{b.T, {}};
+  region.Rows.resize(static_cast<std::size_t>(b.H));
+  for (std::int64_t j = 0; j < b.H; ++j) {
+    TSpan s{b.L, b.L + b.W - 1};
+    const std::int64_t fromBottom = b.H - 1 - j;
+    if (ew > 0 && eh > 0 && (j < eh / 2 || fromBottom < eh / 2)) {
+      const TSpan e = EllipseRow(ew, eh, j < eh / 2 ? j : eh - 1 - fromBottom);
+      s = {b.L + e.L, b.L + b.W - ew + e.R};
+    }
+    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(j)].push_back(s);
+  }
+  return region;
+}
+
+}  // namespace
+
+// The sweep of an arc or pie: counter-clockwise on screen from the direction of the start point
+// to that of the end point, both seen from the box centre; equal directions sweep all round.
+class TSweep {
+ public:
+  TSweep(const TBoxSize& b, std::int64_t xs, std::int64_t ys, std::int64_t xe, std::int64_t ye)
+      : cx2_(2 * b.L + b.W), cy2_(2 * b.T + b.H) {
+    start_ = Angle(2 * xs - cx2_, 2 * ys - cy2_);
+    span_ = Relative(Angle(2 * xe - cx2_, 2 * ye - cy2_));
+    if (span_ == 0) span_ = 2 * std::numbers::pi_v<long double>;
+  }
+  bool Contains(std::int64_t x, std::int64_t y) const { return Relative(Angle(2 * x + 1 - cx2_, 2 * y + 1 - cy2_)) <= span_; }
+
+ private:
+  // Screen rows grow downwards, so counter-clockwise means towards smaller y.
+  static long double Angle(std::int64_t dx, std::int64_t dy) {
+    return std::atan2(static_cast<long double>(-dy), static_cast<long double>(dx));
+  }
+  long double Relative(long double a) const {
+    constexpr long double kTurn = 2 * std::numbers::pi_v<long double>;
+    long double r = std::fmod(a - start_, kTurn);
+    if (r < 0) r += kTurn;
+    return r;
+  }
+  std::int64_t cx2_, cy2_;
+  long double start_ = 0, span_ = 0;
+};
+
+namespace {
+
+TRegion SectorOf(const TRegion& whole, const TSweep& sweep) {
+  TRegion region{whole.Top, {}};
+  region.Rows.resize(whole.Rows.size());
+  for (std::size_t k = 0; k < whole.Rows.size(); ++k) {
+    const std::int64_t y = whole.Top + static_cast<std::int64_t>(k);
+    for (const TSpan& s : whole.Rows[k]) {
+      bool open = false;
+      for (std::int64_t x = s.L; x <= s.R; ++x) {
+        const bool in = sweep.Contains(x, y);
+        if (in && !open) region.Rows[k].push_back({x, x});
+        if (in) region.Rows[k].back().R = x;
+        open = in;
+      }
+    }
+  }
+  return region;
+}
+
+// Even-odd rule at pixel centres, as a pixel row is crossed half way down.
+TRegion PolygonRegion(const TPoint* points, std::int32_t count) {
+  std::int64_t top = points[0].Y, bottom = points[0].Y;
+  for (std::int32_t i = 1; i < count; ++i) {
+    top = std::min<std::int64_t>(top, points[i].Y);
+    bottom = std::max<std::int64_t>(bottom, points[i].Y);
+  }
+  TRegion region{top, {}};
+  if (bottom - top > kLargestShape) return region;
+  region.Rows.resize(static_cast<std::size_t>(bottom - top));
+  std::vector<long double> crossings;
+  for (std::int64_t y = top; y < bottom; ++y) {
+    const long double yc = static_cast<long double>(y) + 0.5L;
+    crossings.clear();
+    for (std::int32_t i = 0; i < count; ++i) {
+      const TPoint& a = points[i];
+      const TPoint& b = points[(i + 1) % count];
+      if ((a.Y <= yc) == (b.Y <= yc)) continue;
+      crossings.push_back(a.X + (yc - a.Y) * (static_cast<long double>(b.X) - a.X) / (static_cast<long double>(b.Y) - a.Y));
+    }
+    std::sort(crossings.begin(), crossings.end());
+    for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
+      // Pixels whose centre x + 0.5 lies in [from, to).
+      const auto l = static_cast<std::int64_t>(std::ceil(crossings[i] - 0.5L));
+      const auto r = static_cast<std::int64_t>(std::ceil(crossings[i + 1] - 0.5L)) - 1;
+      if (l <= r) region.Rows[static_cast<std::size_t>(y - top)].push_back({l, r});
+    }
+  }
+  return region;
+}
+
+}  // namespace
+
+struct TShapePaint {
+  TInk Ink;
+  std::int32_t PenWidth = 1;
+  bool Pen = true;    // outline with the pen
+  bool Brush = true;  // fill the rest with the brush
+  std::uint32_t BrushArgb = 0;
+  const TSweep* OutlineOnly = nullptr;  // an arc: only the outline pixels in this sweep
+};
+
+namespace {
+
+void PaintRegion(const TCanvas& canvas, const TRegion& region, const TShapePaint& paint) {
+  const TRect& c = canvas.Clip;
+  const std::int64_t first = std::max<std::int64_t>(region.Top, c.Top);
+  const std::int64_t last = std::min<std::int64_t>(region.Top + static_cast<std::int64_t>(region.Rows.size()), c.Bottom);
+  for (std::int64_t y = first; y < last; ++y) {
+    for (const TSpan& s : *region.Row(y)) {
+      const std::int64_t l = std::max<std::int64_t>(s.L, c.Left), r = std::min<std::int64_t>(s.R, std::int64_t{c.Right} - 1);
+      for (std::int64_t x = l; x <= r; ++x) {
+        std::uint32_t& pixel = canvas.Row(y)[x];
+        const bool outline = paint.Pen && !region.DeepInside(x, y, paint.PenWidth);
+        if (paint.OutlineOnly != nullptr) {
+          if (outline && paint.OutlineOnly->Contains(x, y)) PlotInk(paint.Ink, pixel, x + y);
+        } else if (outline) {
+          PlotInk(paint.Ink, pixel, x + y);
+        } else if (paint.Brush) {
+          pixel = paint.BrushArgb;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void FillBox(const TCanvas& canvas, const TBox& box, std::uint32_t argb) {
+  const std::int64_t l = std::max<std::int64_t>(box.Left, canvas.Clip.Left);
+  const std::int64_t r = std::min<std::int64_t>(box.Right, canvas.Clip.Right);
+  const std::int64_t t = std::max<std::int64_t>(box.Top, canvas.Clip.Top);
+  const std::int64_t b = std::min<std::int64_t>(box.Bottom, canvas.Clip.Bottom);
+  if (l >= r || t >= b) return;
+  for (std::int64_t y = t; y < b; ++y) std::fill(canvas.Row(y) + l, canvas.Row(y) + r, argb);
+}
+
+}  // namespace raster
+
+using namespace raster;
+
+// ---------------------------------------------------------------------------------------------
+
+void TRasterSurface::FillRect(const TRect& r) {
+  TCanvas canvas;
+  if (brushStyle_ == bsClear || !OpenCanvas(target_, clip_, canvas)) return;
+  FillBox(canvas, ToBox(r), brushRgb_ | kOpaque);
+}
+
+void TRasterSurface::Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas)) return;
+  const std::int64_t l = std::min(x0, x1), r = std::max(x0, x1);
+  const std::int64_t t = std::min(y0, y1), b = std::max(y0, y1);
+  if (l == r || t == b) return;
+  const bool fill = brushStyle_ == bsSolid;
+  if (penStyle_ == psClear) {
+    if (fill) FillBox(canvas, {l, t, r - 1, b - 1}, brushRgb_ | kOpaque);
+    return;
+  }
+
+  // One clockwise walk round the border, each pixel once so not-xor toggles corners once too;
+  // the pattern carries on from side to side.
+  const TInk ink = Ink();
+  const std::int64_t w = r - l, h = b - t;
+  ThinLine(canvas, ink, l, t, r, t, 0);
+  ThinLine(canvas, ink, r - 1, t + 1, r - 1, b, w);
+  if (w >= 2 && h >= 2) {
+    ThinLine(canvas, ink, r - 2, b - 1, l - 1, b - 1, w + h - 1);
+    ThinLine(canvas, ink, l, b - 2, l, t, 2 * w + h - 2);
+  }
+  if (fill) FillBox(canvas, {l + 1, t + 1, r - 1, b - 1}, brushRgb_ | kOpaque);
+}
+
+// The pen and brush as a shape uses them: a clear pen leaves the whole shape to the brush.
+void TRasterSurface::PaintShape(const TRegion& region, bool fill, const TSweep* outlineOnly) {
+  TCanvas canvas;
+  if (!OpenCanvas(target_, clip_, canvas)) return;
+  TShapePaint paint;
+  paint.Ink = Ink();
+  paint.PenWidth = penWidth_;
+  paint.Pen = penStyle_ != psClear;
+  paint.Brush = fill && brushStyle_ == bsSolid;
+  paint.BrushArgb = brushRgb_ | kOpaque;
+  paint.OutlineOnly = outlineOnly;
+  PaintRegion(canvas, region, paint);
+}
+
+void TRasterSurface::Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
+  TBoxSize b;
+  if (!NormalBox(x0, y0, x1, y1, b)) return;
+  const TRegion region = EllipseRegion(b);
+  PaintShape(region, true, nullptr);
+}
+
+void TRasterSurface::RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew,
+                               std::int32_t eh) {
+  TBoxSize b;
+  if (!NormalBox(x0, y0, x1, y1, b)) return;
+  const TRegion region = RoundRectRegion(b, ew, eh);
+  PaintShape(region, true, nullptr);
+}
+
+void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
+                         std::int32_t ys, std::int32_t xe, std::int32_t ye) {
+  TBoxSize b;
+  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b)) return;
+  const TRegion region = EllipseRegion(b);
+  const TSweep sweep(b, xs, ys, xe, ye);
+  PaintShape(region, false, &sweep);
+}
+
+void TRasterSurface::Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
+                         std::int32_t ys, std::int32_t xe, std::int32_t ye) {
+  TBoxSize b;
+  if (!NormalBox(x0, y0, x1, y1, b)) return;
+  const TRegion region = SectorOf(EllipseRegion(b), TSweep(b, xs, ys, xe, ye));
+  PaintShape(region, true, nullptr);
+}
+
+void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {
+  if (points == nullptr || count < 2) return;
+  if (brushStyle_ == bsSolid && count >= 3) {
+    const TRegion region = PolygonRegion(points, count);
+    TCanvas canvas;
+    if (OpenCanvas(target_, clip_, canvas)) {
+      TShapePaint fill;
+      fill.Pen = false;
+      fill.BrushArgb = brushRgb_ | kOpaque;
+      PaintRegion(canvas, region, fill);
+    }
+  }
+  // The outline is the closed run of lines, so every vertex is set exactly once.
+  const TPoint keep = PenPos();
+  MoveTo(points[0].X, points[0].Y);
+  for (std::int32_t i = 1; i < count; ++i) LineTo(points[i].X, points[i].Y);
+  LineTo(points[0].X, points[0].Y);
+  MoveTo(keep.X, keep.Y);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pictures.
+
+void TRasterSurface::DrawImage(std::int32_t x, std::int32_t y, const TRasterImage& picture) {
+  StretchDrawImage({x, y, x + picture.Width(), y + picture.Height()}, picture);
+}
+
+// Nearest pixel: the destination pixel's centre, scaled back, falls in the source pixel taken.
+void TRasterSurface::StretchDrawImage(const TRect& r, const TRasterImage& picture) {
+  TCanvas canvas;
+  if (picture.IsNull() || r.IsEmpty() || !OpenCanvas(target_, clip_, canvas)) return;
+  const TRect& c = canvas.Clip;
+  const std::int64_t w = r.Width(), h = r.Height(), sw = picture.Width(), sh = picture.Height();
+  const std::int64_t x0 = std::max(r.Left, c.Left), x1 = std::min(r.Right, c.Right);
+  const std::int64_t y0 = std::max(r.Top, c.Top), y1 = std::min(r.Bottom, c.Bottom);
+  const QImage& src = picture.Image();
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const auto sy = static_cast<int>((2 * (y - r.Top) + 1) * sh / (2 * h));
+    const auto* row = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy));
+    std::uint32_t* out = canvas.Row(y);
+    for (std::int64_t x = x0; x < x1; ++x) out[x] = row[(2 * (x - r.Left) + 1) * sw / (2 * w)] | kOpaque;
+  }
+}
+
+void TRasterImage::MakeMonochrome() {
+  if (IsNull()) return;
+  for (std::int32_t y = 0; y < Height(); ++y) {
+    std::uint32_t* row = Row(y);
+    for (std::int32_t x = 0; x < Width(); ++x) {
+      const std::uint32_t p = row[x];
+      // The nearer of black and white: white once the channels add up past half of 3 x 255.
+      const std::uint32_t sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
+      row[x] = sum > 382 ? 0xFFFFFFFFu : kOpaque;
+    }
+  }
+}
+
+}  // namespace ninetrace

@@ -1,0 +1,254 @@
+// Shapes, pictures and turned or aligned text of the raster surface, pixel for pixel: the same
+// box rule as rectangles (right and bottom exclusive) and the same lines for outlines.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/raster_surface.h"
+
+using namespace ninetrace;
+
+namespace {
+
+constexpr TColorRef Pen = 0x000000FF, Brush = 0x0000FF00;
+
+// The image as rows of '.', 'P' (pen), 'B' (brush) or '?' for anything else.
+std::vector<std::string> Picture(const TRasterImage& img, TRect r) {
+  std::vector<std::string> rows;
+  for (std::int32_t y = r.Top; y < r.Bottom; ++y) {
+    std::string row;
+    for (std::int32_t x = r.Left; x < r.Right; ++x) {
+      const TColorRef c = img.PixelColor(x, y);
+      row += c == 0 ? '.' : c == Pen ? 'P' : c == Brush ? 'B' : '?';
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+struct Surface {
+  TRasterImage img{40, 30};
+  TRasterSurface s{&img};
+  Surface(std::int32_t penWidth = 1, TBrushStyle brush = bsSolid) {
+    s.SetPen(Pen, penWidth);
+    s.SetBrush(Brush, brush);
+  }
+  // Whether anything outside the box (corners in any order) was touched.
+  bool OnlyInside(TRect box) const {
+    for (std::int32_t y = 0; y < img.Height(); ++y)
+      for (std::int32_t x = 0; x < img.Width(); ++x)
+        if (!box.Contains(x, y) && img.PixelColor(x, y) != 0) return false;
+    return true;
+  }
+};
+
+TEST(Shapes, SmallCircleOutlinedFromTheInside) {
+  Surface a;
+  a.s.Ellipse(2, 3, 7, 8);
+  EXPECT_EQ(Picture(a.img, {1, 2, 8, 9}), (std::vector<std::string>{".......",  //
+                                                                      "..PPP..",  //
+                                                                      ".PBBBP.",  //
+                                                                      ".PBBBP.",  //
+                                                                      ".PBBBP.",  //
+                                                                      "..PPP..",  //
+                                                                      "......."}));
+}
+
+struct ShapeRow {
+  const char* name;
+  std::function<void(TRasterSurface&)> draw;
+  TRect box;  // where the shape may leave pixels
+};
+
+void PrintTo(const ShapeRow& row, std::ostream* os) { *os << row.name; }
+
+class ShapeBox : public ::testing::TestWithParam<ShapeRow> {};
+
+// Every shape stays in its box, reaches all four sides of it, and its brush never touches the
+// outside: the outline is closed.
+TEST_P(ShapeBox, StaysInsideReachesEverySideAndIsClosed) {
+  for (const std::int32_t width : {1, 2}) {
+    Surface a(width);
+    GetParam().draw(a.s);
+    const TRect b = GetParam().box;
+    EXPECT_TRUE(a.OnlyInside(b)) << "width " << width;
+    bool left = false, right = false, top = false, bottom = false;
+    for (std::int32_t y = b.Top; y < b.Bottom; ++y) {
+      left |= a.img.PixelColor(b.Left, y) == Pen;
+      right |= a.img.PixelColor(b.Right - 1, y) == Pen;
+    }
+    for (std::int32_t x = b.Left; x < b.Right; ++x) {
+      top |= a.img.PixelColor(x, b.Top) == Pen;
+      bottom |= a.img.PixelColor(x, b.Bottom - 1) == Pen;
+    }
+    EXPECT_TRUE(left && right && top && bottom) << "width " << width;
+    int brush = 0;
+    for (std::int32_t y = 1; y + 1 < a.img.Height(); ++y)
+      for (std::int32_t x = 1; x + 1 < a.img.Width(); ++x) {
+        if (a.img.PixelColor(x, y) != Brush) continue;
+        ++brush;
+        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+          EXPECT_NE(a.img.PixelColor(x + dx, y + dy), 0u) << x << "," << y << " width " << width;
+      }
+    EXPECT_GT(brush, 0) << "width " << width;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ShapeBox,
+    ::testing::Values(ShapeRow{"ellipse", [](TRasterSurface& s) { s.Ellipse(3, 4, 30, 20); }, {3, 4, 30, 20}},
+                      ShapeRow{"ellipse_corners_swapped", [](TRasterSurface& s) { s.Ellipse(30, 20, 3, 4); }, {3, 4, 30, 20}},
+                      ShapeRow{"tall_ellipse", [](TRasterSurface& s) { s.Ellipse(10, 1, 17, 29); }, {10, 1, 17, 29}},
+                      ShapeRow{"round_rect", [](TRasterSurface& s) { s.RoundRect(2, 2, 33, 25, 10, 8); }, {2, 2, 33, 25}},
+                      ShapeRow{"pie_half", [](TRasterSurface& s) { s.Pie(4, 4, 36, 26, 36, 15, 4, 15); }, {4, 4, 36, 15}},
+                      ShapeRow{"pie_three_quarters", [](TRasterSurface& s) { s.Pie(4, 4, 36, 26, 20, 4, 36, 15); }, {4, 4, 36, 26}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Shapes, DegenerateBoxesAndDegenerateCornersMeetTheirNeighbours) {
+  Surface a, b;
+  a.s.Ellipse(5, 5, 5, 20);  // no width: nothing
+  a.s.Pie(5, 5, 20, 5, 0, 0, 1, 1);
+  EXPECT_TRUE(a.OnlyInside({0, 0, 0, 0}));
+
+  // Without rounding a rounded rectangle is the rectangle; rounded by its own size, the ellipse.
+  a.s.RoundRect(3, 4, 30, 20, 0, 0);
+  b.s.Rectangle(3, 4, 30, 20);
+  EXPECT_TRUE(a.img.Image() == b.img.Image());
+  Surface c, d;
+  c.s.RoundRect(3, 4, 30, 20, 27, 16);
+  d.s.Ellipse(3, 4, 30, 20);
+  EXPECT_TRUE(c.img.Image() == d.img.Image());
+  // A pie whose start and end directions agree is the whole ellipse.
+  Surface e;
+  e.s.Pie(3, 4, 30, 20, 30, 12, 31, 12);
+  EXPECT_TRUE(e.img.Image() == d.img.Image());
+}
+
+TEST(Shapes, ArcIsTheOutlineOfItsSweepAndNothingElse) {
+  Surface whole, arc, quarter;
+  whole.s.Ellipse(4, 4, 36, 26);
+  arc.s.Arc(4, 4, 36, 26, 36, 15, 36, 15);  // all round
+  quarter.s.Arc(4, 4, 36, 26, 40, 15, 20, 0);  // from the right, counter-clockwise up to the top
+  int pen = 0;
+  for (std::int32_t y = 0; y < 30; ++y)
+    for (std::int32_t x = 0; x < 40; ++x) {
+      const bool outline = whole.img.PixelColor(x, y) == Pen;
+      EXPECT_EQ(arc.img.PixelColor(x, y), outline ? Pen : 0u) << x << "," << y;
+      const TColorRef q = quarter.img.PixelColor(x, y);
+      if (q != 0) {
+        EXPECT_TRUE(outline && x >= 20 && y < 15) << x << "," << y;
+        ++pen;
+      }
+    }
+  EXPECT_GT(pen, 10);
+}
+
+TEST(Shapes, PolygonFillsPixelCentresAndClosesWithTheLineRule) {
+  Surface a;
+  a.s.MoveTo(1, 1);
+  const TPoint square[] = {{2, 2}, {8, 2}, {8, 6}, {2, 6}};
+  a.s.Polygon(square, 4);
+  EXPECT_EQ(Picture(a.img, {1, 1, 10, 8}), (std::vector<std::string>{".........",  //
+                                                                      ".PPPPPPP.",  //
+                                                                      ".PBBBBBP.",  //
+                                                                      ".PBBBBBP.",  //
+                                                                      ".PBBBBBP.",  //
+                                                                      ".PPPPPPP.",  //
+                                                                      "........."}));
+  EXPECT_EQ(a.s.PenPos(), (TPoint{1, 1}));  // the current position is not moved
+
+  // Not-xor twice restores: every outline pixel, vertices included, is set exactly once.
+  Surface b(1, bsClear);
+  b.s.SetPen(Pen, 1, psSolid, pmNotXor);
+  const TPoint triangle[] = {{3, 3}, {30, 10}, {12, 25}};
+  b.s.Polygon(triangle, 3);
+  b.s.Polygon(triangle, 3);
+  EXPECT_TRUE(b.OnlyInside({0, 0, 0, 0}));
+}
+
+TEST(Pictures, DrawnAtTheirSizeOrStretchedToTheNearestPixel) {
+  TRasterImage picture(2, 2);
+  picture.Row(0)[0] = 0xFF0000FF;  // rows hold 0xAARRGGBB
+  picture.Row(0)[1] = 0xFF00FF00;
+  picture.Row(1)[0] = 0xFFFF0000;
+  picture.Row(1)[1] = 0xFFFFFFFF;
+  Surface a;
+  a.s.DrawImage(5, 6, picture);
+  EXPECT_EQ(a.img.PixelRgb(5, 6), 0x0000FFu);
+  EXPECT_EQ(a.img.PixelRgb(6, 7), 0xFFFFFFu);
+  EXPECT_TRUE(a.OnlyInside({5, 6, 7, 8}));
+
+  Surface b;
+  b.s.ClipToRect({0, 0, 40, 13});
+  b.s.StretchDrawImage({10, 10, 16, 16}, picture);
+  EXPECT_EQ(b.img.PixelRgb(10, 10), 0x0000FFu);
+  EXPECT_EQ(b.img.PixelRgb(12, 12), 0x0000FFu);
+  EXPECT_EQ(b.img.PixelRgb(13, 12), 0x00FF00u);
+  EXPECT_EQ(b.img.PixelRgb(15, 12), 0x00FF00u);
+  EXPECT_TRUE(b.OnlyInside({10, 10, 16, 13}));  // the clip cuts the lower half
+}
+
+TEST(Monochrome, EveryColourBecomesTheNearerOfBlackAndWhite) {
+  struct Row {
+    std::uint32_t rgb, expected;
+  };
+  const Row rows[] = {{0x000000, 0x000000}, {0xFFFFFF, 0xFFFFFF}, {0xFF0000, 0x000000},
+                      {0x808080, 0xFFFFFF}, {0x7F7F7F, 0x000000}, {0xFFFF00, 0xFFFFFF}};
+  TRasterImage img(6, 1);
+  for (int i = 0; i < 6; ++i) img.Row(0)[i] = 0xFF000000u | rows[i].rgb;
+  img.MakeMonochrome();
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(img.PixelRgb(i, 0), rows[i].expected) << std::hex << rows[i].rgb;
+}
+
+struct Text {
+  TRasterImage img{120, 120};
+  TRasterSurface s{&img};
+  Text() { s.SetFont("Arial", 8, 0xFFFFFF); }
+};
+
+TEST(TurnedText, QuarterTurnsStandTheTextOnItsEnd) {
+  const QString text = "1,234.5";
+  Text flat, up, upAgain;
+  flat.s.TextOut(40, 60, text, THorzAlign::Left, TVertAlign::Top);
+  Text zero;
+  zero.s.TextOutRotated(40, 60, 0, text);
+  EXPECT_TRUE(zero.img.Image() == flat.img.Image());
+
+  up.s.TextOutRotated(40, 60, 90, text);
+  upAgain.s.TextOutRotated(40, 60, 450, text);  // above 360 is reduced by 360
+  EXPECT_TRUE(up.img.Image() == upAgain.img.Image());
+  const std::int32_t w = up.s.TextWidth(text), h = up.s.TextHeight(text);
+  int ink = 0;
+  for (std::int32_t y = 0; y < 120; ++y)
+    for (std::int32_t x = 0; x < 120; ++x) {
+      const std::uint32_t p = up.img.PixelRgb(x, y);
+      EXPECT_TRUE(p == 0 || p == 0xFFFFFF) << x << "," << y;  // hard edges only
+      if (p == 0) continue;
+      ++ink;
+      EXPECT_TRUE(x >= 40 && x < 40 + h && y > 60 - w - 1 && y <= 60) << x << "," << y;
+    }
+  EXPECT_GT(ink, 10);
+}
+
+TEST(TextAlignment, StoredFlagsPlaceTheTextAsExplicitAlignmentDoes) {
+  struct Row {
+    std::uint32_t flags;
+    THorzAlign h;
+    TVertAlign v;
+  };
+  const Row rows[] = {{taLeft | taTop, THorzAlign::Left, TVertAlign::Top},
+                      {taRight | taBottom, THorzAlign::Right, TVertAlign::Bottom},
+                      {taCentre | taBaseline, THorzAlign::Centre, TVertAlign::Baseline}};
+  for (const Row& row : rows) {
+    Text stored, given;
+    stored.s.SetTextAlign(row.flags);
+    EXPECT_EQ(stored.s.TextAlign(), row.flags);
+    stored.s.TextOut(60, 60, "W10");
+    given.s.TextOut(60, 60, "W10", row.h, row.v);
+    EXPECT_TRUE(stored.img.Image() == given.img.Image()) << row.flags;
+  }
+}
+
+}  // namespace

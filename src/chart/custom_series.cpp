@@ -18,20 +18,38 @@ TCustomSeries::TCustomSeries() {
   LinePen.SetOnChange([this] { RequestRepaint(); });
 }
 
+void TCustomSeries::SetStairs(bool value) {
+  if (value == stairs_) return;
+  stairs_ = value;
+  RequestRepaint();
+}
+
+void TCustomSeries::SetInvertedStairs(bool value) {
+  if (value == invertedStairs_) return;
+  invertedStairs_ = value;
+  RequestRepaint();
+}
+
+void TCustomSeries::SetLineHeight(std::int32_t value) {
+  if (value == lineHeight_) return;
+  lineHeight_ = value;
+  RequestRepaint();
+}
+
 void TCustomSeries::HorizontalMargins(std::int32_t& left, std::int32_t& right) const {
   left = right = 0;
-  if (Pointer.Visible && Pointer.InflateMargins) left = right = Pointer.HorizSize + 1;
-  if (Stairs) left = right = std::max(left, LinePen.Width());
+  if (Pointer.Visible() && Pointer.InflateMargins()) left = right = Pointer.HorizSize() + 1;
+  if (stairs_) left = right = std::max(left, LinePen.Width());
 }
 
 void TCustomSeries::VerticalMargins(std::int32_t& top, std::int32_t& bottom) const {
   top = bottom = 0;
-  if (Pointer.Visible && Pointer.InflateMargins) top = bottom = Pointer.VertSize + 1;
-  if (Stairs) {
+  if (Pointer.Visible() && Pointer.InflateMargins()) top = bottom = Pointer.VertSize() + 1;
+  if (stairs_) {
     top = std::max(top, LinePen.Width());
     bottom = std::max(bottom, LinePen.Width() + 1);
   }
-  if (LineHeight > 0) bottom = std::max(bottom, LineHeight);
+  if (lineHeight_ > 0) bottom = std::max(bottom, lineHeight_);
 }
 
 std::int32_t TCustomSeries::EdgeYPosition(std::int32_t j, double xv) const {
@@ -58,7 +76,7 @@ void TCustomSeries::DrawLineValue(std::int32_t i) {
         const TChartAxis& h = *PlotHorizAxis();
         const TRect& r = ParentChart()->ChartRect;
         PrevX = h.Inverted() ? r.Right : r.Left;
-        PrevY = Stairs ? YPixel(i - 1) : EdgeYPosition(i - 1, h.PixelToValue(PrevX));
+        PrevY = stairs_ ? YPixel(i - 1) : EdgeYPosition(i - 1, h.PixelToValue(PrevX));
         if (!IsGap(i - 1)) DrawSegment(x, y, color);
       }
     } else {
@@ -73,9 +91,9 @@ void TCustomSeries::DrawLineValue(std::int32_t i) {
 void TCustomSeries::DrawSegment(std::int32_t x, std::int32_t y, TColor color) {
   if ((x == PrevX && y == PrevY) || color == clNone) return;
   PrepareLinePen(color);
-  if (!Stairs) {
+  if (!stairs_) {
     canvas_->DrawLine(PrevX, PrevY, x, y);
-  } else if (!InvertedStairs) {
+  } else if (!invertedStairs_) {
     canvas_->HorizontalLine(PrevX, x, PrevY);
     canvas_->LinePenTo(x, y);
   } else {
@@ -112,6 +130,7 @@ std::int32_t TCustomSeries::ClickedPoint(std::int32_t x, std::int32_t y) const {
   const double* ys = YValues.Data();
   const double xm = XValues.Multiplier(), ym = YValues.Multiplier();
   const TPoint t{x, y};
+  const bool pointerHit = Pointer.Visible();
   TPoint previous{};
   double lastX = 0;
   std::int32_t lastXPixel = 0;
@@ -124,7 +143,7 @@ std::int32_t TCustomSeries::ClickedPoint(std::int32_t x, std::int32_t y) const {
       haveX = true;
     }
     const TPoint point{lastXPixel, yPixel(ys[i] * ym)};
-    if (Pointer.Visible && std::abs(point.X - x) < Pointer.HorizSize && std::abs(point.Y - y) < Pointer.VertSize) return i;
+    if (pointerHit && std::abs(point.X - x) < Pointer.HorizSize() && std::abs(point.Y - y) < Pointer.VertSize()) return i;
     if (point == t) return i;
     if (i > FirstDrawIndex && LineHitTest && PointOnSegment(previous, point, t)) return i - 1;
     previous = point;

@@ -2,18 +2,45 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "chart/chart_pen.h"
 #include "chart/chart_series.h"
 
 namespace ninetrace {
 
-// Per-point marker; never shown by this program's traces.
-struct TSeriesPointer {
-  bool Visible = true;
-  bool InflateMargins = true;
-  std::int32_t HorizSize = 4;
-  std::int32_t VertSize = 4;
+// Per-point marker; never shown by this program's traces. Its setters tell the owning series,
+// which asks for a repaint, only when a value changes.
+class TSeriesPointer {
+ public:
+  using TChangeHandler = std::function<void()>;
+  explicit TSeriesPointer(TChangeHandler onChange = {}) : onChange_(std::move(onChange)) {}
+  TSeriesPointer(const TSeriesPointer&) = delete;
+  TSeriesPointer& operator=(const TSeriesPointer&) = delete;
+
+  bool Visible() const { return visible_; }
+  bool InflateMargins() const { return inflateMargins_; }
+  std::int32_t HorizSize() const { return horizSize_; }
+  std::int32_t VertSize() const { return vertSize_; }
+
+  void SetVisible(bool value) { Change(visible_, value); }
+  void SetInflateMargins(bool value) { Change(inflateMargins_, value); }
+  void SetHorizSize(std::int32_t value) { Change(horizSize_, value); }
+  void SetVertSize(std::int32_t value) { Change(vertSize_, value); }
+
+ private:
+  template <typename T>
+  void Change(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    if (onChange_) onChange_();
+  }
+
+  TChangeHandler onChange_;
+  bool visible_ = true;
+  bool inflateMargins_ = true;
+  std::int32_t horizSize_ = 4;
+  std::int32_t vertSize_ = 4;
 };
 
 class TCustomSeries : public TChartSeries {
@@ -21,13 +48,18 @@ class TCustomSeries : public TChartSeries {
   TCustomSeries();
 
   TChartPen LinePen;  // width, style and visibility of every segment; its colour is not used
-  TSeriesPointer Pointer;
-  bool Stairs = false;
-  bool InvertedStairs = false;
+  TSeriesPointer Pointer{[this] { RequestRepaint(); }};
   bool Dark3D = true;
   bool LineHitTest = true;
+
+  // Settings that steer drawing and margins: stored, with a repaint asked, only on a change.
+  bool Stairs() const { return stairs_; }
+  void SetStairs(bool value);
+  bool InvertedStairs() const { return invertedStairs_; }
+  void SetInvertedStairs(bool value);
   // Height of the line's band in depth; at 0 nothing is drawn for it and no room is asked.
-  std::int32_t LineHeight = 0;
+  std::int32_t LineHeight() const { return lineHeight_; }
+  void SetLineHeight(std::int32_t value);
 
   // Room a visible pointer, stairs or a line height needs beyond the end points.
   void HorizontalMargins(std::int32_t& left, std::int32_t& right) const override;
@@ -57,6 +89,10 @@ class TCustomSeries : public TChartSeries {
   void DrawSegment(std::int32_t x, std::int32_t y, TColor color);
   void PrepareLinePen(TColor color);
   void DrawMergedRange(bool ink);
+
+  bool stairs_ = false;
+  bool invertedStairs_ = false;
+  std::int32_t lineHeight_ = 0;
 };
 
 // Whether the click t lies on the segment p..q: within one pixel of the line and not beyond
@@ -65,7 +101,7 @@ bool PointOnSegment(TPoint p, TPoint q, TPoint t);
 
 class TLineSeries : public TCustomSeries {
  public:
-  TLineSeries() { Pointer.Visible = false; }
+  TLineSeries() { Pointer.SetVisible(false); }
 };
 
 }  // namespace ninetrace

@@ -327,7 +327,7 @@ TInkKind InkOf(const TChartPen& pen) {
 void TCustomSeries::DrawValueRange() {
   const TInkKind ink = InkOf(LinePen);
   // Patterns restart at every segment and not-xor toggles overlaps, so neither can be merged.
-  if (PerSegmentDrawing || Stairs || ink == TInkKind::Patterned) {
+  if (PerSegmentDrawing || stairs_ || ink == TInkKind::Patterned) {
     TChartSeries::DrawValueRange();
     return;
   }

@@ -201,30 +201,30 @@ TEST_P(SeriesMargins, WidenAutomaticEndsByTheRoomAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, SeriesMargins,
     ::testing::Values(MarginRow{"none", [](TLineSeries&, TChart&) {}, 0, 100, 100, 0},
-                      MarginRow{"visible_pointer", [](TLineSeries& s, TChart&) { s.Pointer.Visible = true; }, 5, 95, 95, 5},
+                      MarginRow{"visible_pointer", [](TLineSeries& s, TChart&) { s.Pointer.SetVisible(true); }, 5, 95, 95, 5},
                       MarginRow{"pointer_without_inflate",
                                 [](TLineSeries& s, TChart&) {
-                                  s.Pointer.Visible = true;
-                                  s.Pointer.InflateMargins = false;
+                                  s.Pointer.SetVisible(true);
+                                  s.Pointer.SetInflateMargins(false);
                                 },
                                 0, 100, 100, 0},
                       MarginRow{"stairs_with_a_3_pixel_pen",
                                 [](TLineSeries& s, TChart&) {
-                                  s.Stairs = true;
+                                  s.SetStairs(true);
                                   s.LinePen.SetWidth(3);
                                 },
                                 3, 97, 96, 3},
-                      MarginRow{"line_height", [](TLineSeries& s, TChart&) { s.LineHeight = 7; }, 0, 100, 93, 0},
+                      MarginRow{"line_height", [](TLineSeries& s, TChart&) { s.SetLineHeight(7); }, 0, 100, 93, 0},
                       MarginRow{"fixed_minimum_keeps_its_end",
                                 [](TLineSeries& s, TChart& c) {
-                                  s.Pointer.Visible = true;
+                                  s.Pointer.SetVisible(true);
                                   c.BottomAxis().SetAutomaticMinimum(false);
                                   c.LeftAxis().SetAutomaticMaximum(false);
                                 },
                                 0, 95, 95, 0},
                       MarginRow{"inactive_series_asks_nothing",
                                 [](TLineSeries& s, TChart&) {
-                                  s.Pointer.Visible = true;
+                                  s.Pointer.SetVisible(true);
                                   s.SetActive(false);
                                 },
                                 0, 100, 100, 0}),

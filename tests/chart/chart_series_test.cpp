@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -129,6 +130,37 @@ TEST_F(SeriesFixture, SettersRepaintOnlyOnChange) {
   series.SetHorizAxis(aTopAxis);
   EXPECT_EQ(series.PlotHorizAxis(), &chart.TopAxis());
   EXPECT_EQ(Repaints(), repaints + 2);
+}
+
+// The line series' own drawing settings behave as every other property: a new value is stored
+// and asks for one repaint; the same value again asks for none.
+TEST_F(SeriesFixture, LineSettingsRepaintOnlyOnChange) {
+  struct Row {
+    const char* name;
+    std::function<void(TLineSeries&)> set;
+    std::function<bool(const TLineSeries&)> stored;
+  };
+  const std::vector<Row> rows = {
+      {"Stairs", [](TLineSeries& s) { s.SetStairs(true); }, [](const TLineSeries& s) { return s.Stairs(); }},
+      {"InvertedStairs", [](TLineSeries& s) { s.SetInvertedStairs(true); }, [](const TLineSeries& s) { return s.InvertedStairs(); }},
+      {"LineHeight", [](TLineSeries& s) { s.SetLineHeight(7); }, [](const TLineSeries& s) { return s.LineHeight() == 7; }},
+      {"Pointer.Visible", [](TLineSeries& s) { s.Pointer.SetVisible(true); }, [](const TLineSeries& s) { return s.Pointer.Visible(); }},
+      {"Pointer.InflateMargins", [](TLineSeries& s) { s.Pointer.SetInflateMargins(false); },
+       [](const TLineSeries& s) { return !s.Pointer.InflateMargins(); }},
+      {"Pointer.HorizSize", [](TLineSeries& s) { s.Pointer.SetHorizSize(6); }, [](const TLineSeries& s) { return s.Pointer.HorizSize() == 6; }},
+      {"Pointer.VertSize", [](TLineSeries& s) { s.Pointer.SetVertSize(6); }, [](const TLineSeries& s) { return s.Pointer.VertSize() == 6; }},
+  };
+  for (const Row& row : rows) {
+    TLineSeries line;
+    line.SetParentChart(&chart);
+    const auto repaints = Repaints();
+    row.set(line);
+    EXPECT_TRUE(row.stored(line)) << row.name;
+    EXPECT_EQ(Repaints(), repaints + 1) << row.name << ": a change asks for one repaint";
+    row.set(line);
+    EXPECT_EQ(Repaints(), repaints + 1) << row.name << ": the same value again asks for none";
+    line.SetParentChart(nullptr);
+  }
 }
 
 TEST_F(SeriesFixture, InactiveSeriesStoresPointsWithoutRepaintRequests) {

@@ -214,7 +214,7 @@ struct TRandomChart {
     s.LinePen.SetVisible(!Chance(0.15));
     if (Chance(0.05)) s.LinePen.SetStyle(psDot);
     if (Chance(0.05)) s.LinePen.SetSmallDots(true);
-    s.Stairs = Chance(0.05);
+    s.SetStairs(Chance(0.05));
     if (Chance(0.1)) s.YValues.SetMultiplier(Real(0.5, 2));
     s.PrevX = Int(-50, 300);
     s.PrevY = Int(-50, 200);

@@ -3,20 +3,22 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace ninetrace {
 namespace {
 
-// A read of about 3.5 MB: few system calls, and the buffer stays in the cache it fills.
-constexpr std::int64_t BufferRecords = std::int64_t{1} << 19;
 constexpr std::int64_t RecordBytes = static_cast<std::int64_t>(RecordSize);
 
 // The records of the file in order, handed out in runs that lie whole in the buffer.
 class TRecordStream {
  public:
-  TRecordStream(const TSequentialRead& read, std::int64_t records)
-      : read_(read), left_(records), buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(BufferRecords * RecordBytes)) {}
+  TRecordStream(const TSequentialRead& read, std::int64_t records, std::int64_t pieceRecords)
+      : read_(read),
+        left_(records),
+        piece_(pieceRecords),
+        buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(pieceRecords * RecordBytes))) {}
 
   // Up to `most` next records; empty once the file has ended.
   std::span<const std::uint8_t> Take(std::int64_t most) {
@@ -29,7 +31,7 @@ class TRecordStream {
 
  private:
   bool Fill() {
-    const std::int64_t want = std::min(BufferRecords, left_);
+    const std::int64_t want = std::min(piece_, left_);
     const std::int64_t got = want > 0 ? read_(buffer_.get(), want * RecordBytes) / RecordBytes : 0;
     // A file that ended early simply has fewer records.
     left_ = got < want ? 0 : left_ - got;
@@ -40,6 +42,7 @@ class TRecordStream {
 
   const TSequentialRead& read_;
   std::int64_t left_;
+  std::int64_t piece_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::int64_t at_ = 0, have_ = 0;
 };
@@ -106,6 +109,119 @@ void SummariseBlock(TRecordStream& stream, std::int64_t records, std::int64_t k,
     Append(points, k, TraceLevel(first, t), true);
     Append(points, k, extremes.LowOf(t), false);
     Append(points, k, extremes.HighOf(t), false);
+    Append(points, k, TraceLevel(last, t), false);
+  }
+}
+
+// Which levels of each trace a run of records holds: a bit per 10-bit code of the channels, and
+// for the inputs the AND and the OR of byte 6 (a 0 is there unless the AND has the bit, a 1 if
+// the OR has it).
+struct TLevelsPresent {
+  std::array<std::array<std::uint64_t, 16>, 5> Codes{};
+  std::uint8_t Ands = 0xFF, Ors = 0;
+
+  void Scan(std::span<const std::uint8_t> run) {
+    for (const std::uint8_t* r = run.data(); r != run.data() + run.size(); r += RecordSize) {
+      const unsigned b5 = r[5], b6 = r[6];
+      const std::array<unsigned, 5> code{r[0] << 2 | (b5 & 3), r[1] << 2 | (b5 >> 2 & 3), r[2] << 2 | (b5 >> 4 & 3),
+                                         r[3] << 2 | b5 >> 6, r[4] << 2 | (b6 >> 4 & 3)};
+#pragma GCC unroll 5
+      for (std::size_t c = 0; c < 5; ++c) Codes[c][code[c] >> 6] |= std::uint64_t{1} << (code[c] & 63);
+      Ands = static_cast<std::uint8_t>(Ands & b6);
+      Ors = static_cast<std::uint8_t>(Ors | b6);
+    }
+  }
+  bool Has(std::size_t trace, int level) const {
+    if (trace < 5) return (Codes[trace][static_cast<std::size_t>(level) >> 6] >> (level & 63)) & 1;
+    const int bit = 1 << (trace - 5);
+    return level ? (Ors & bit) != 0 : (Ands & bit) == 0;
+  }
+  void Merge(const TLevelsPresent& o) {
+    for (std::size_t c = 0; c < 5; ++c)
+      for (std::size_t w = 0; w < 16; ++w) Codes[c][w] |= o.Codes[c][w];
+    Ands = static_cast<std::uint8_t>(Ands & o.Ands);
+    Ors = static_cast<std::uint8_t>(Ors | o.Ors);
+  }
+};
+
+// The current view's pixels ordered for the summary: per trace the levels from the lowest pixel
+// to the highest, and which levels the drawing keeps (inside the guard).
+struct TViewOrder {
+  explicit TViewOrder(const TLevelPixels& pixels) {
+    for (std::size_t t = 0; t < TraceCount; ++t) {
+      const std::vector<std::int32_t>& pixel = pixels.Pixel[t];
+      std::vector<std::int16_t>& order = ByPixel[t];
+      for (std::size_t level = 0; level < pixel.size(); ++level) {
+        order.push_back(static_cast<std::int16_t>(level));
+        Drawn[t].push_back(pixel[level] >= -PixelGuard && pixel[level] <= PixelGuard);
+      }
+      std::stable_sort(order.begin(), order.end(), [&pixel](std::int16_t a, std::int16_t b) { return pixel[static_cast<std::size_t>(a)] < pixel[static_cast<std::size_t>(b)]; });
+    }
+  }
+  bool AnyDrawn(const TLevelsPresent& present, std::size_t t) const {
+    for (std::size_t level = 0; level < Drawn[t].size(); ++level)
+      if (Drawn[t][level] && present.Has(t, static_cast<int>(level))) return true;
+    return false;
+  }
+  std::array<std::vector<std::int16_t>, TraceCount> ByPixel;
+  std::array<std::vector<bool>, TraceCount> Drawn;
+};
+
+// One x position away from the end under a view that needs pixels: of all records and of those
+// the drawing keeps, the first, the lowest and highest by pixel, and the last. Only the first and
+// last of each set fix where the column joins its neighbours; the points between only span the
+// column from its lowest to its highest pixel, in any order.
+void SummariseBlockForView(TRecordStream& stream, std::int64_t records, std::int64_t k, const TViewOrder& view,
+                           TOverviewPoints& out) {
+  TLevelsPresent present;
+  std::array<std::uint8_t, RecordSize> first{}, last{};
+  std::array<int, TraceCount> firstDrawn{}, lastDrawn{};
+  firstDrawn.fill(-1);
+  bool any = false;
+  while (records > 0) {
+    const std::span<const std::uint8_t> run = stream.Take(records);
+    if (run.empty()) break;
+    if (!any) std::copy_n(run.begin(), RecordSize, first.begin());
+    any = true;
+    std::copy_n(run.end() - RecordSize, RecordSize, last.begin());
+    const std::size_t n = run.size() / RecordSize;
+    records -= static_cast<std::int64_t>(n);
+    TLevelsPresent here;
+    here.Scan(run);
+    present.Merge(here);
+    // The first and last kept record of the run, looked for only where the run holds one.
+    for (std::size_t t = 0; t < TraceCount; ++t) {
+      if (!view.AnyDrawn(here, t)) continue;
+      const auto drawnAt = [&](std::size_t r) {
+        const int level = TraceLevel(RecordIn(run, r), t);
+        return view.Drawn[t][static_cast<std::size_t>(level)] ? level : -1;
+      };
+      for (std::size_t r = 0; firstDrawn[t] < 0 && r < n; ++r) firstDrawn[t] = drawnAt(r);
+      for (std::size_t r = n; r-- > 0;)
+        if (const int level = drawnAt(r); level >= 0) {
+          lastDrawn[t] = level;
+          break;
+        }
+    }
+  }
+  if (!any) return;
+  for (std::size_t t = 0; t < TraceCount; ++t) {
+    const std::vector<std::int16_t>& order = view.ByPixel[t];
+    const auto find = [&](auto begin, auto end, bool drawnOnly) {
+      for (auto it = begin; it != end; ++it)
+        if (present.Has(t, *it) && (!drawnOnly || view.Drawn[t][static_cast<std::size_t>(*it)])) return int{*it};
+      return -1;
+    };
+    std::vector<TOverviewPoint>& points = out[t];
+    Append(points, k, TraceLevel(first, t), true);
+    if (firstDrawn[t] >= 0) Append(points, k, firstDrawn[t], false);
+    Append(points, k, find(order.begin(), order.end(), false), false);
+    Append(points, k, find(order.rbegin(), order.rend(), false), false);
+    if (firstDrawn[t] >= 0) {
+      Append(points, k, find(order.begin(), order.end(), true), false);
+      Append(points, k, find(order.rbegin(), order.rend(), true), false);
+      Append(points, k, lastDrawn[t], false);
+    }
     Append(points, k, TraceLevel(last, t), false);
   }
 }
@@ -217,7 +333,8 @@ void ReduceBlockByRecord(TRecordStream& stream, std::int64_t start, std::int64_t
 
 }  // namespace
 
-TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, const TLevelPixels* pixels) {
+TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, const TLevelPixels* pixels,
+                                std::int64_t pieceRecords) {
   TOverviewPoints out;
   const std::int64_t records = size > 0 ? size / RecordBytes : 0;
   if (records == 0) return out;
@@ -227,16 +344,19 @@ TOverviewPoints ReduceRecording(const TSequentialRead& read, std::int64_t size, 
     return std::min(records, ((k + 1) * size + RecordBytes * 1000 - 1) / (RecordBytes * 1000));
   };
   const std::int64_t lastK = xIndexOf(records - 1);
-  TRecordStream stream(read, records);
+  TRecordStream stream(read, records, pieceRecords);
+  const std::optional<TViewOrder> view = pixels ? std::optional<TViewOrder>(std::in_place, *pixels) : std::nullopt;
   // Record by record only where needed: the summary of the levels alone is far faster. Those
-  // positions are the last ones, or all of them, so their points go after the summarised ones.
+  // positions are the last ones, so their points go after the summarised ones.
   auto reducers = std::make_unique<TReducers>();
   for (std::int64_t j = 0; j < records;) {
     const std::int64_t k = xIndexOf(j);
     const std::int64_t end = blockEnd(k);
     const bool exact = k > lastK - ExactTailPositions;
-    if (exact || pixels)
+    if (exact)
       ReduceBlockByRecord(stream, j, end, k, exact, pixels, *reducers);
+    else if (view)
+      SummariseBlockForView(stream, end - j, k, *view, out);
     else
       SummariseBlock(stream, end - j, k, out);
     j = end;

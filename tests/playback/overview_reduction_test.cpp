@@ -265,6 +265,45 @@ TEST(OverviewReduction, KeepsAFewPointsPerPositionHoweverLongTheRecording) {
   }
 }
 
+bool Same(const std::vector<TOverviewPoint>& a, const std::vector<TOverviewPoint>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const TOverviewPoint& p, const TOverviewPoint& q) { return p.XIndex == q.XIndex && p.Level == q.Level; });
+}
+
+// An x position whose records arrive in two or more reads reduces as if read in one: the first
+// and last point the drawing keeps, and the lowest and highest, are found across the reads.
+TEST(OverviewReduction, ThePiecesTheFileIsReadInChangeNothing) {
+  std::mt19937 rng(5);
+  const std::int64_t size = 20 * PageBytes + 3'000;
+  const std::vector<std::uint8_t> bytes = MakeRecording(size, rng);
+  // Levels far out on both sides beyond the guard, as a deep zoom maps them, one view running back.
+  TLevelPixels monotonic, turning;
+  for (std::size_t t = 0; t < TraceCount; ++t)
+    for (int level = 0; level < (t < 5 ? 1024 : 2); ++level) {
+      monotonic.Pixel[t].push_back(t < 5 ? (level - 512) * 97 : (level ? 300 : -40'000));
+      turning.Pixel[t].push_back(t < 5 ? (std::abs(level - 512) < 300 ? (level - 512) * 150 : 351) : (level ? 351 : 40'000));
+    }
+  const auto reduce = [&](const TLevelPixels* pixels, std::int64_t piece) {
+    std::int64_t offset = 0;
+    return ReduceRecording(
+        [&](std::uint8_t* buffer, std::int64_t count) {
+          const std::int64_t n = std::min(count, size - offset);
+          std::copy_n(bytes.data() + offset, n, buffer);
+          offset += n;
+          return n;
+        },
+        size, pixels, piece);
+  };
+  for (const TLevelPixels* pixels : std::vector<const TLevelPixels*>{nullptr, &monotonic, &turning}) {
+    const TOverviewPoints whole = reduce(pixels, OverviewPieceRecords);
+    for (const std::int64_t piece : {1, 3, 50, 141}) {
+      const TOverviewPoints pieces = reduce(pixels, piece);
+      for (std::size_t t = 0; t < TraceCount; ++t)
+        ASSERT_TRUE(Same(pieces[t], whole[t])) << "trace " << t << ", pieces of " << piece << (pixels ? ", a view" : "");
+    }
+  }
+}
+
 TEST(OverviewReduction, AReadErrorComesThrough) {
   int reads = 0;
   const auto failing = [&](std::uint8_t* buffer, std::int64_t count) -> std::int64_t {

@@ -250,7 +250,7 @@ int RunSimulate(int argc, char** argv) {
       options.Seconds = number;
     } else if (arg == "--rate") {
       if (!ParseNumber(value, number) || number <= 0 || number > 1000)
-        return Fail("--rate needs a number from 0 to 1000", SimulateUsage);
+        return Fail("--rate needs a number above 0, at most 1000", SimulateUsage);
       options.Rate = number;
     } else if (arg == "--seed") {
       // from_chars refuses a sign and anything past the largest seed, which strtoull would wrap.

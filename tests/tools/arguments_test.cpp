@@ -47,6 +47,7 @@ TEST(CliArguments, BadCommandLinesFailWithAMessage) {
       {{"simulate", "--loop"}, "--loop needs --replay"},
       {{"simulate", "--replay", file, "--faults"}, "do not apply to --replay"},
       {{"simulate", "--rate", "fast"}, "--rate needs a number"},
+      {{"simulate", "--rate", "0"}, "--rate needs a number above 0, at most 1000"},
   };
   for (const TBadCall& call : calls) {
     std::string line;

@@ -135,7 +135,9 @@ void TRecorder::AppendPage() {
     file_.Close();
     std::string message = "Recording stopped: cannot write to " + fileName_ + ": " + e.Reason() + ".";
     if (kept > 0) {
-      message += " The pages recorded before are kept.";
+      const std::string pages =
+          pagesWritten_ == 1 ? "1 page recorded before is" : std::to_string(pagesWritten_) + " pages recorded before are";
+      message += " The " + pages + " kept; the page being written is lost.";
     } else {
       std::error_code ignored;
       std::filesystem::remove(directory_ / fileName_, ignored);

@@ -155,7 +155,8 @@ struct TViewOrder {
         order.push_back(static_cast<std::int16_t>(level));
         Drawn[t].push_back(pixel[level] >= -PixelGuard && pixel[level] <= PixelGuard);
       }
-      std::stable_sort(order.begin(), order.end(), [&pixel](std::int16_t a, std::int16_t b) { return pixel[static_cast<std::size_t>(a)] < pixel[static_cast<std::size_t>(b)]; });
+      const auto at = [&pixel](std::int16_t level) { return pixel[static_cast<std::size_t>(level)]; };
+      std::stable_sort(order.begin(), order.end(), [&at](std::int16_t a, std::int16_t b) { return at(a) < at(b); });
     }
   }
   bool AnyDrawn(const TLevelsPresent& present, std::size_t t) const {

@@ -195,7 +195,7 @@ TEST_F(RecorderTest, AFailedPageWriteStopsTheRecordingAndKeepsTheWholePages) {
     message = e.what();
   }
   EXPECT_EQ(message, std::string("Recording stopped: cannot write to ") + FirstName +
-                         ": File too large. The pages recorded before are kept.");
+                         ": File too large. The 1 page recorded before is kept; the page being written is lost.");
   EXPECT_FALSE(recorder.Running());
   EXPECT_FALSE(recorder.Port().IsOpen());
   EXPECT_FALSE(recorder.DataFile().IsOpen());

@@ -180,7 +180,7 @@ TEST_F(CliRecord, AFileSizeLimitStopsTheRecordingLikeAFullDisk) {
   simulator.Signal(SIGTERM);
   ASSERT_TRUE(simulator.WaitForExit(10s));
   EXPECT_EQ(record.Status(), 1);
-  EXPECT_NE(record.Err().find(": File too large. The pages recorded before are kept."), std::string::npos)
+  EXPECT_NE(record.Err().find(": File too large. The 2 pages recorded before are kept; the page being written is lost."), std::string::npos)
       << record.Err();
   const TBytes recorded = ReadWholeFile(FindRecording(out_));
   ASSERT_EQ(recorded.size(), 2 * PageSize);

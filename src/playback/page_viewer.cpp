@@ -31,6 +31,7 @@ void TPageViewer::PlotPage(std::size_t records) {
 }
 
 void TPageViewer::ShowPageAt(std::int64_t offset) {
+  offset = RecordStart(offset);
   const std::size_t records = ReadPage(recorder_.DataFile(), offset, recorder_.PageBuffer());
   viewOffset_ = offset;
   PlotPage(records);
@@ -44,7 +45,7 @@ void TPageViewer::OpenAt(const std::filesystem::path& name, std::int64_t step) {
   // Everything that can fail is done on a file of our own first, so a failure changes nothing.
   TDataFile file;
   file.OpenRead(name);
-  const std::int64_t offset = ClampToFile(step, file.Size());
+  const std::int64_t offset = RecordStart(ClampToFile(step, file.Size()));
   TPageBuffer page;
   const std::size_t records = ReadPage(file, offset, page);
 

@@ -28,6 +28,13 @@ inline constexpr std::int64_t HalfPageStep = PageBytes / 2;
 inline constexpr std::int64_t PageStep = PageBytes;
 inline constexpr std::int64_t EndStep = 10'000'000;
 
+// Records start at multiples of 7 from the file's start. The long jump (10,000,000 bytes) and a
+// click land between them; a page read from there would decode every record from the wrong bytes,
+// so the page starts at the record the offset falls in.
+constexpr std::int64_t RecordStart(std::int64_t offset) {
+  return offset - offset % static_cast<std::int64_t>(RecordSize);
+}
+
 // The page number shown for a view offset: 1 for the first page.
 constexpr std::int64_t PageNumber(std::int64_t offset) { return offset / PageBytes + 1; }
 

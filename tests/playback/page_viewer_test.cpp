@@ -348,16 +348,37 @@ TEST_F(PageViewer, EmptyFileShowsNothingAnywhere) {
   EXPECT_EQ(traces[0].PointCount(), 0);
 }
 
+// 10,000,000 bytes is 1,428,571 records and 3 bytes, and 20,000,000 - 7000 is not a record start
+// either: the pages land on the record those offsets fall in, so they show real records.
 TEST_F(PageViewer, ViewLandsOnThePageReachedByTenMillionBytes) {
   const auto file = dir / "long.bin";
   WriteRecords(file, 20'000'000, 9'996'000, 2 * PageBytes);
   WriteRecords(file, 20'000'000, 19'992'000, 8'000);
   viewer.View(file);
-  ExpectAt(10'000'000, "1429");
-  ExpectPage(file, 10'000'000, 1000);
+  ExpectAt(9'999'997, "1429");
+  ExpectPage(file, 9'999'997, 1000);
+  EXPECT_EQ(PlottedRecord(0), 1'428'571);
   viewer.StepForward(EndStep);
-  ExpectAt(19'993'000, "2857");
-  ExpectPage(file, 19'993'000, 1000);
+  ExpectAt(19'992'994, "2857");
+  ExpectPage(file, 19'992'994, 1000);
+  EXPECT_EQ(PlottedRecord(0), 2'856'142);
+}
+
+// A click lands on a byte, even in a file of whole records; the page starts at the record
+// holding it.
+TEST_F(PageViewer, AClickBetweenRecordsShowsTheRecordItFallsIn) {
+  const auto file = dir / "odd.bin";
+  WriteRecords(file, 77'777);  // 11,111 records
+  viewer.Open(file);
+  cursorX = 500;  // 38,888 - 3,500 = 35,388: byte 3 of record 5,055
+  viewer.ChartClick();
+  ExpectAt(35'385, "6");
+  EXPECT_EQ(PlottedRecord(0), 5'055);
+  EXPECT_EQ(PlottedRecord(999), 6'054);
+  cursorX = 123;  // 9,566 - 3,500 = 6,066: byte 4 of record 866
+  viewer.ChartClick();
+  ExpectAt(6'062, "1");
+  EXPECT_EQ(PlottedRecord(0), 866);
 }
 
 TEST_F(PageViewer, FilesBeyondFourGigabytesPageAndJump) {
@@ -366,7 +387,7 @@ TEST_F(PageViewer, FilesBeyondFourGigabytesPageAndJump) {
   WriteRecords(file, size, size - PageBytes, PageBytes);
   WriteRecords(file, size, 2'449'996'500 - 3'500, 14'000);
   viewer.View(file);
-  ExpectAt(10'000'000, "1429");
+  ExpectAt(9'999'997, "1429");
   viewer.StepForward(EndStep);
   viewer.StepForward(size);
   ExpectAt(size - PageBytes, "700000");

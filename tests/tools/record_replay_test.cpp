@@ -202,9 +202,14 @@ TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {
       },
       20s))
       << record.Err();
+  // A few hundred frames into the second page, so there is a partial page to keep (at ten times
+  // the line rate the recorder reads every 100 ms about 210 of them).
+  const std::uintmax_t sentEnough = (RecordsPerPage + 600) * 9;
+  ASSERT_TRUE(record.WaitUntil([&] { return fs::file_size(log_) >= sentEnough; }, 20s));
+  // Noticed within a second; the rest of the bound is room for a loaded machine.
   simulator.Signal(SIGTERM);
   ASSERT_TRUE(simulator.WaitForExit(10s));
-  ASSERT_TRUE(record.WaitForExit(1500ms)) << "still recording a device that is gone";
+  ASSERT_TRUE(record.WaitForExit(2500ms)) << "still recording a device that is gone";
   EXPECT_EQ(record.Status(), 1);
   const std::string err = record.Err();
   EXPECT_NE(err.find("Recording stopped: " + port + " is gone"), std::string::npos) << err;

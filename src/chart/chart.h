@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "chart/change_notify.h"
 #include "chart/axis_panel.h"
 #include "chart/chart_canvas.h"
 #include "chart/chart_pen.h"
@@ -37,9 +38,7 @@ class TChartWall {
  private:
   template <typename T>
   void Change(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    if (onChange_) onChange_();
+    ChangeAndNotify(field, value, [this] { if (onChange_) onChange_(); });
   }
   std::function<void()> onChange_;
   TColor color_ = clDefault;
@@ -260,9 +259,7 @@ class TChart : public TCustomAxisPanel, public TChartHostClient {
 
   template <typename T>
   void Change(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    Invalidate();
+    ChangeAndNotify(field, value, [this] { Invalidate(); });
   }
 
   TPanelBevel bevelOuter_ = bvRaised;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "chart/change_notify.h"
 #include "chart/chart_math.h"
 #include "chart/chart_pen.h"
 #include "platform/geometry.h"
@@ -190,9 +191,7 @@ class TChartAxis {
   // Stores a changed value and asks the chart to repaint.
   template <typename T>
   void Change(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    RequestRepaint();
+    ChangeAndNotify(field, value, [this] { RequestRepaint(); });
   }
   void RequestRepaint();
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "chart/change_notify.h"
 #include "chart/colors.h"
 #include "platform/raster_surface.h"
 
@@ -38,9 +39,7 @@ class TChartPen {
  private:
   template <typename T>
   void Change(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    if (onChange_) onChange_();
+    ChangeAndNotify(field, value, [this] { if (onChange_) onChange_(); });
   }
 
   TChangeHandler onChange_;

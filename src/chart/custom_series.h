@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "chart/change_notify.h"
 #include "chart/chart_pen.h"
 #include "chart/chart_series.h"
 
@@ -31,9 +32,7 @@ class TSeriesPointer {
  private:
   template <typename T>
   void Change(T& field, T value) {
-    if (field == value) return;
-    field = value;
-    if (onChange_) onChange_();
+    ChangeAndNotify(field, value, [this] { if (onChange_) onChange_(); });
   }
 
   TChangeHandler onChange_;

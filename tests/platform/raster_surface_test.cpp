@@ -329,9 +329,14 @@ TEST(LineBatch, LinesAndColumnsMatchTheSurface) {
           // A column, top to bottom inclusive: a width-1 line one pixel longer, or the brush on each pixel.
           const std::int32_t top = std::min(l.y0, l.y1), bottom = std::max(l.y0, l.y1);
           batch.Column(l.x0, top, bottom);
-          Draw(reference, {l.x0, top, l.x0, width > 1 ? bottom : bottom + 1});
+          // At the largest coordinate the extra pixel cannot be named; it lies far off the image.
+          const bool longer = width <= 1 && bottom < std::numeric_limits<std::int32_t>::max();
+          Draw(reference, {l.x0, top, l.x0, longer ? bottom + 1 : bottom});
         } else {
-          if (n % 3 == 1) l = {l.x0, l.y0, l.x0 + static_cast<std::int32_t>(rng() % 5) - 2, l.y1};  // steep
+          if (n % 3 == 1) {  // steep; a step off the largest coordinates would leave the int range
+            const std::int64_t x1 = std::int64_t{l.x0} + static_cast<std::int64_t>(rng() % 5) - 2;
+            l = {l.x0, l.y0, static_cast<std::int32_t>(std::clamp<std::int64_t>(x1, INT32_MIN, INT32_MAX)), l.y1};
+          }
           batch.Line(l.x0, l.y0, l.x1, l.y1);
           Draw(reference, l);
         }

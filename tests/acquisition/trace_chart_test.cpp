@@ -132,6 +132,42 @@ TEST_F(MainChart, ThirtyMinorTicksUnderTheBottomAxis) {
   EXPECT_EQ(ticks, 30);
 }
 
+// Zoomed to 0.5..9.5 the outer labels are 9 and 1, and the minor ticks carry on past them to
+// the axis ends: 27.75 pixels apart, so 945 + 28 = 973 and 57 - 28 = 29.
+TEST_F(MainChart, MinorTicksContinuePastTheOuterLabelsOfAZoomedAxis) {
+  chart.BottomAxis().SetRange(0.5, 9.5);
+  Frame();
+  EXPECT_EQ(chart.BottomAxis().TickList().front(), 945);
+  EXPECT_EQ(chart.BottomAxis().TickList().back(), 57);
+  EXPECT_EQ(At(973, 704), clGray);
+  EXPECT_EQ(At(29, 704), clGray);
+  int ticks = 0;
+  for (std::int32_t x = 0; x < 1000; ++x) ticks += At(x, 704) == clGray;
+  EXPECT_EQ(ticks, 8 * 3 + 2);
+}
+
+// The label step grows 1, 2, 5, ... until the labels fit: "10" and its room of 10 % make
+// about 13 pixels, so 98 pixels hold 8 labels and the step becomes 2.
+TEST_F(MainChart, ANarrowChartDoublesTheBottomLabelStep) {
+  chart.SetSize(100, 713);
+  Frame();
+  EXPECT_EQ(chart.BottomAxis().TickList(), (std::vector<std::int32_t>{100, 80, 61, 41, 22, 2}));
+  chart.SetSize(1000, 713);
+  Frame();
+  EXPECT_EQ(chart.BottomAxis().TickList().size(), 11u);
+}
+
+// The left axis never enlarges its step: 0.01 would mean 25,600 labels, so it draws none,
+// and with them go its ticks and grid lines.
+TEST_F(MainChart, AnIncrementWithTooManyLabelsDrawsNoGrid) {
+  Frame();
+  EXPECT_EQ(At(500, 49), clGray);  // the grid line of 238
+  chart.LeftAxis().SetIncrement(0.01);
+  Frame();
+  EXPECT_TRUE(chart.LeftAxis().TickList().empty());
+  EXPECT_EQ(At(500, 49), clBlack);
+}
+
 TEST_F(MainChart, TracesStayInsideThePlotArea) {
   // Full-scale and zero records alternate, so every trace swings across the whole chart.
   TPageBuffer page{};

@@ -1,5 +1,6 @@
 // The real window, driven offscreen through its controls' names as a person would use them.
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFrame>
 #include <QApplication>
 #include <QLineEdit>
@@ -190,6 +191,38 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Find<QFrame>("Panel1")->isVisible());
     QCOMPARE(w.form.windowTitle(), QStringLiteral("2"));
     QTest::mouseClick(w.Find<QPushButton>("ButtonClose"), Qt::LeftButton);
+    QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
+  }
+
+  void aPageThatCannotBeWrittenEndsTheRecordingAndTheButtonSaysRun() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    QPushButton* run = w.Find<QPushButton>("ButtonRunStop");
+    QTest::mouseClick(run, Qt::LeftButton);
+    QCOMPARE(run->text(), QStringLiteral("Stop"));
+    ninetrace::testing::TFileSizeLimit limit(3000);  // the first page does not fit
+
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 1000; ++i) {
+      const std::array<std::uint8_t, 9> frame{0xFF, 0xFF, static_cast<std::uint8_t>(i), 1, 2, 3, 4, 5, 6};
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    bytes.insert(bytes.end(), 16, 0);
+    std::span<const std::uint8_t> rest(bytes);
+    QTRY_VERIFY_WITH_TIMEOUT((rest = rest.subspan(line.Write(rest))).empty() && !w.form.Recorder().Running(), 10000);
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].contains("cannot write"), qPrintable(w.errors[0]));
+    QCOMPARE(run->text(), QStringLiteral("Run"));
+    QVERIFY(w.Find<QPushButton>("ButtonView")->isEnabled());
+    QVERIFY(w.Find<QPushButton>("ButtonOpen")->isEnabled());
+  }
+
+  void aFileThatCannotBeOpenedLeavesThePanelHidden() {
+    Window w({});
+    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString((w.dir.Path() / "gone.bin").string()));
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].contains("gone.bin"), qPrintable(w.errors[0]));
     QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
   }
 

@@ -60,6 +60,17 @@ TEST(AxisMapping, HalvesRoundToTheEvenNeighbour) {
   EXPECT_EQ(RoundEven(-0.5L), 0);
 }
 
+TEST(AxisLabels, TextGroupsThousandsAndKeepsUpToThreeDecimals) {
+  TCustomAxisPanel chart;
+  const TChartAxis& axis = chart.BottomAxis();
+  const struct {
+    double value;
+    const char* text;
+  } rows[] = {{10, "10"}, {999, "999"}, {1234.5, "1,234.5"}, {-1234.5, "-1,234.5"}, {1234567, "1,234,567"},
+              {2.125, "2.125"}, {0.0004, "0"}, {-0.0004, "0"}, {255.75, "255.75"}};
+  for (const auto& row : rows) EXPECT_EQ(axis.LabelText(row.value).toStdString(), row.text) << row.value;
+}
+
 TEST(AxisMapping, InvertedAxesMapFromTheOtherEnd) {
   TCustomAxisPanel chart;
   ninetrace::testing::LayOutLikeMainChart(chart);

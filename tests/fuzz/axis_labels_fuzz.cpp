@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::TFuzzInput in(data, size);
   TChart chart;
-  chart.SetSize(in.Int(1, 800), in.Int(1, 600));
+  chart.SetSize(in.Int(1, 500), in.Int(1, 400));
   chart.View3D = in.Bool();
   TChartAxis* axes[] = {&chart.BottomAxis(), &chart.LeftAxis(), &chart.TopAxis()};
   for (TChartAxis* axis : axes) Configure(*axis, in);

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   line.ShortRead = shortRead;
   TFrameSynchroniser sync;
   std::vector<TFrame> records;
-  bool recording = true;
+  bool recording = stopAfter > 0;  // a recording stopped after 0 records never read
   for (std::size_t at = 0; at < stream.size() || at == 0; at += slice) {
     const auto end = std::min(stream.size(), at + slice);
     line.Bytes.insert(line.Bytes.end(), stream.begin() + static_cast<std::ptrdiff_t>(at), stream.begin() + static_cast<std::ptrdiff_t>(end));

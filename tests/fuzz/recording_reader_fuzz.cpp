@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,6 +57,10 @@ std::string ModelRow(std::span<const std::uint8_t> file, std::int64_t index) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   folder = std::filesystem::temp_directory_path() / ("ninetrace-fuzz-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  });
   // info prints its summary; the fuzzer's own output goes to stderr.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
   return 0;

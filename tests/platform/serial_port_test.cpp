@@ -1,7 +1,11 @@
 #include "platform/serial_port.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <pthread.h>
+#include <signal.h>
+#include <termios.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,11 +110,38 @@ TEST(SerialPort, MissingDevicesAndOtherFilesAreExplained) {
             "Cannot open " + file.string() + ": this is not a serial port. Check the port number or device path.");
 }
 
+// The pseudo-terminal comes raw; a real port comes as the last program left it. Cooked, slow
+// and 7E1 with flow control, so whatever raw 19200 8N1 the test sees is the port's own doing.
+void MakeLineCooked(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  termios tty{};
+  ASSERT_EQ(::tcgetattr(fd, &tty), 0);
+  tty.c_iflag |= ICRNL | IXON | ISTRIP | BRKINT;
+  tty.c_oflag |= OPOST;
+  tty.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+  tty.c_cflag = (tty.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
+  ::cfsetispeed(&tty, B9600);
+  ::cfsetospeed(&tty, B9600);
+  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tty), 0);
+  ::close(fd);
+}
+
 TEST(SerialPort, EveryByteValuePassesUnchanged) {
   TSerialPty pty;
+  MakeLineCooked(pty.SlavePath());
   TSerialPort port;
   port.Open(pty.SlavePath());
   ASSERT_TRUE(port.IsOpen());
+  {
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tty{};
+    ASSERT_EQ(::tcgetattr(fd, &tty), 0);
+    ::close(fd);
+    EXPECT_EQ(::cfgetispeed(&tty), static_cast<speed_t>(B19200));
+    EXPECT_EQ(tty.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+  }
   // A cooked line would turn 0x0D into 0x0A and swallow 0x03, 0x11, 0x13, 0x7F and friends.
   std::vector<std::uint8_t> sent(512);
   std::iota(sent.begin(), sent.end(), 0);
@@ -125,6 +156,30 @@ TEST(SerialPort, EveryByteValuePassesUnchanged) {
   port.Close();
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(port.QueueCount(), 0u);
+}
+
+// A signal that arrives while a read waits (a timer, a child ending) is not the line failing.
+TEST(SerialPort, ASignalDuringAReadDoesNotCutTheFrameShort) {
+  TSerialPty pty;
+  TSerialPort port;
+  port.Open(pty.SlavePath());
+  struct sigaction quiet {}, before {};
+  quiet.sa_handler = [](int) {};
+  ::sigemptyset(&quiet.sa_mask);
+  quiet.sa_flags = 0;  // no SA_RESTART: the waiting read returns EINTR
+  ASSERT_EQ(::sigaction(SIGALRM, &quiet, &before), 0);
+  const pthread_t reader = ::pthread_self();
+  std::thread line([&pty, reader] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::pthread_kill(reader, SIGALRM);  // to the waiting reader, not to whichever thread
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    pty.Write(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7});
+  });
+  std::uint8_t got[7] = {};
+  EXPECT_EQ(port.Read(got, 7), 7);
+  line.join();
+  ::sigaction(SIGALRM, &before, nullptr);
+  EXPECT_EQ(got[6], 7);
 }
 
 TEST(SerialPort, ReadWaitsForEveryByte) {

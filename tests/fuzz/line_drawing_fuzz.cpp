@@ -63,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TChart chart;
   testing::MakePlainChart(chart);
   chart.SetSize(in.Int(1, 300), in.Int(1, 200));
-  chart.MarginLeft = in.Int(-5, 60);
-  chart.MarginRight = in.Int(-5, 60);
-  chart.MarginTop = in.Int(-5, 60);
-  chart.MarginBottom = in.Int(-5, 60);
-  chart.ClipPoints = in.Byte() % 8 != 0;
-  chart.AxisVisible = in.Byte() % 8 == 0;
+  chart.SetMarginLeft(in.Int(-5, 60));
+  chart.SetMarginRight(in.Int(-5, 60));
+  chart.SetMarginTop(in.Int(-5, 60));
+  chart.SetMarginBottom(in.Int(-5, 60));
+  chart.SetClipPoints(in.Byte() % 8 != 0);
+  chart.SetAxisVisible(in.Byte() % 8 == 0);
   const double x0 = in.Real(-10, 10), y0 = in.Real(-100, 100);
   chart.BottomAxis().SetRange(x0, x0 + in.Real(0.001, 20));
   chart.LeftAxis().SetRange(y0, y0 + in.Real(0.01, 300));

@@ -34,7 +34,7 @@ void Fill(TLineSeries& s, fuzz::TFuzzInput& in) {
   s.LinePen.SetVisible(in.Byte() % 8 != 0);
   if (in.Byte() % 8 == 0) s.LinePen.SetStyle(psDot);
   s.LinePen.SetSmallDots(in.Byte() % 8 == 0);
-  s.Stairs = in.Byte() % 8 == 0;
+  s.SetStairs(in.Byte() % 8 == 0);
   s.SetColorEachPoint(in.Byte() % 8 == 0);
   s.PrevX = in.Int(-50, 350);
   s.PrevY = in.Int(-50, 250);

@@ -105,15 +105,38 @@ double ThreadCpuMs() {
 // Sets the peak back to what is resident now.
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
-void OverviewPress(benchmark::State& state) {
-  const TRecordingFile file(state.range(0));
-  TChart chart;
+TChart& Configured(TChart& chart) {
   ConfigureTraceChart(chart);
   chart.SetSize(1000, 713);
-  TTraceSet traces(chart);
-  TRecorder recorder(traces, {});
-  const bool draw = state.range(1) != 0;
-  TPageViewer viewer(recorder, traces, [&] { if (draw) chart.Refresh(); }, [](const QString&) {}, [] { return 0; });
+  return chart;
+}
+
+// The main chart, its traces and a viewer on them, as the window wires them.
+struct TViewerRig {
+  explicit TViewerRig(bool draw = true)
+      : viewer(recorder, traces, [this, draw] { if (draw) chart.Refresh(); }, [](const QString&) {}, [] { return 0; }) {}
+  // A drag onto a thin band around the digital traces, as a person zooms.
+  void ZoomOntoThinBand() {
+    chart.ZoomDrag = {};
+    chart.ZoomDrag.Start(100, 340);
+    chart.ZoomDrag.EndX = 900;
+    chart.ZoomDrag.EndY = 358;
+    chart.ComputeZoomRanges();
+    chart.Refresh();
+  }
+
+  TChart chart;
+  TTraceSet traces{Configured(chart)};
+  TRecorder recorder{traces, {}};
+  TPageViewer viewer;
+};
+
+void OverviewPress(benchmark::State& state) {
+  const TRecordingFile file(state.range(0));
+  TViewerRig rig(state.range(1) != 0);
+  TChart& chart = rig.chart;
+  TTraceSet& traces = rig.traces;
+  TPageViewer& viewer = rig.viewer;
   viewer.View(file.Path());
   // The peak from here on, against what the page view holds: everything "All" ever takes,
   // including what the allocator keeps for the next press.
@@ -152,28 +175,17 @@ void OverviewPress(benchmark::State& state) {
 // (read again, plainly).
 void DeepZoom(benchmark::State& state) {
   const TRecordingFile file(state.range(0));
-  TChart chart;
-  ConfigureTraceChart(chart);
-  chart.SetSize(1000, 713);
-  TTraceSet traces(chart);
-  TRecorder recorder(traces, {});
-  TPageViewer viewer(recorder, traces, [&] { chart.Refresh(); }, [](const QString&) {}, [] { return 0; });
+  TViewerRig rig;
+  TChart& chart = rig.chart;
+  TPageViewer& viewer = rig.viewer;
   chart.OnZoom = chart.OnUndoZoom = [&viewer](TChart*) { viewer.AxesChanged(); };
   viewer.View(file.Path());
   viewer.ToggleOverview();
-  const auto zoom = [&chart] {
-    chart.ZoomDrag = {};
-    chart.ZoomDrag.Start(100, 340);
-    chart.ZoomDrag.EndX = 900;
-    chart.ZoomDrag.EndY = 358;
-    chart.ComputeZoomRanges();
-    chart.Refresh();
-  };
   for (auto _ : state) {
     state.PauseTiming();
-    zoom();  // within the guard still
+    rig.ZoomOntoThinBand();  // within the guard still
     state.ResumeTiming();
-    zoom();
+    rig.ZoomOntoThinBand();
     chart.UndoZoom();
     chart.Refresh();
   }
@@ -184,21 +196,10 @@ void DeepZoom(benchmark::State& state) {
 // view from the start. Timed: the press and its frame; the page view keeps the zoom in between.
 void AllAfterPageZoom(benchmark::State& state) {
   const TRecordingFile file(state.range(0));
-  TChart chart;
-  ConfigureTraceChart(chart);
-  chart.SetSize(1000, 713);
-  TTraceSet traces(chart);
-  TRecorder recorder(traces, {});
-  TPageViewer viewer(recorder, traces, [&] { chart.Refresh(); }, [](const QString&) {}, [] { return 0; });
+  TViewerRig rig;
+  TPageViewer& viewer = rig.viewer;
   viewer.View(file.Path());
-  for (int i = 0; i < 2; ++i) {
-    chart.ZoomDrag = {};
-    chart.ZoomDrag.Start(100, 340);
-    chart.ZoomDrag.EndX = 900;
-    chart.ZoomDrag.EndY = 358;
-    chart.ComputeZoomRanges();
-    chart.Refresh();
-  }
+  for (int i = 0; i < 2; ++i) rig.ZoomOntoThinBand();
   viewer.ToggleOverview();  // once untimed: the file in the page cache
   viewer.ToggleOverview();
   for (auto _ : state) {

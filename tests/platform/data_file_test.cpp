@@ -15,6 +15,7 @@
 #include "test_files.h"
 
 using namespace ninetrace;
+using ninetrace::testing::BoundUnixSocket;
 using ninetrace::testing::TFileSizeLimit;
 using ninetrace::testing::TTempDirectory;
 
@@ -121,11 +122,7 @@ TEST(DataFile, OpenReadRefusesWhatIsNotARegularFileWithoutWaiting) {
   TTempDirectory dir;
   const auto fifo = dir / "line.fifo", socketPath = dir / "line.sock";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-  const TFileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM, 0));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
-  ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const TFileDescriptor listener = BoundUnixSocket(socketPath);
 
   const struct {
     std::filesystem::path Name;

@@ -4,14 +4,19 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "platform/file_descriptor.h"
 
 namespace ninetrace::testing {
 
@@ -70,5 +75,16 @@ class TFileSizeLimit {
   rlimit saved_{};
   sighandler_t previousHandler_ = SIG_DFL;
 };
+
+// A listening-free Unix socket bound at `path`: a file name that is neither a file nor a FIFO.
+inline TFileDescriptor BoundUnixSocket(const std::filesystem::path& path) {
+  TFileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (!socket.IsOpen() || ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    throw std::runtime_error("cannot bind a socket at " + path.string());
+  return socket;
+}
 
 }  // namespace ninetrace::testing

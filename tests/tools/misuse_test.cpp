@@ -80,11 +80,7 @@ TEST_F(CliMisuse, AnInputCutShortWhileReadIsAnErrorNotAQuietEnd) {
 TEST_F(CliMisuse, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {
   const fs::path fifo = dir_ / "line.fifo", socketPath = dir_ / "line.sock";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-  const TFileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM, 0));
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
-  ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const TFileDescriptor listener = BoundUnixSocket(socketPath);
   const std::string notARecording = ", not a recording file";
   for (const TRow& row : std::vector<TRow>{
            {"info on a FIFO", {"info", fifo}, "it is a pipe (FIFO)" + notARecording},

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
 #include <regex>
 
 #include "../platform/test_files.h"
@@ -223,3 +225,51 @@ TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {
 }
 
 }  // namespace
+
+// What another program does to the recording while `record` runs reaches the user as a failure
+// that says what became of the records, never as "N pages" and a path that is not the recording.
+TEST_F(CliRecord, AFileOrFolderTakenWhileRecordingStopsWithWhatWasKept) {
+  const std::string users = "the user's own file\n";
+  struct TRow {
+    const char* Name;
+    std::function<void(const fs::path&)> Take;
+    std::string Message;
+  };
+  const std::vector<TRow> rows = {
+      {"the name given to another file",
+       [&](const fs::path& file) {
+         std::ofstream(dir_ / "users.txt") << users;
+         fs::rename(dir_ / "users.txt", file);
+       },
+       " was replaced by another program while recording. Nothing is lost: "},
+      {"the folder removed", [&](const fs::path&) { fs::remove_all(out_); }, "Its folder is gone too, so the "},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    TCliRun simulator({"simulate", "--rate", "10"}, dir_.Path(), "simulate");
+    const std::string port = simulator.FirstLine();
+    ASSERT_FALSE(port.empty()) << simulator.Err();
+    TCliRun record({"record", "--port", port, "--pages", "50", "--dir", out_}, dir_.Path(), "record");
+    fs::path file;
+    ASSERT_TRUE(record.WaitUntil(
+        [&] {
+          file = FindRecording(out_);
+          return !file.empty() && fs::file_size(file) >= PageSize;
+        },
+        20s));
+    row.Take(file);
+    ASSERT_TRUE(record.WaitForExit(10s));
+    simulator.Signal(SIGTERM);
+    ASSERT_TRUE(simulator.WaitForExit(10s));
+    EXPECT_EQ(record.Status(), 1);
+    EXPECT_NE(record.Err().find(row.Message), std::string::npos) << record.Err();
+    EXPECT_EQ(record.Out(), "");
+    if (fs::exists(out_)) {
+      EXPECT_EQ(ReadText(file), users);
+      const fs::path saved = out_ / (file.stem().string() + "_2.bin");
+      EXPECT_GE(fs::file_size(saved), 2 * PageSize);
+    }
+  }
+}

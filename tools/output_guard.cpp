@@ -62,6 +62,13 @@ TFileDescriptor OpenOutput(const std::filesystem::path& path, TOutputMode mode, 
   return fd;
 }
 
+void CheckOutputIsNot(const std::filesystem::path& path, const TInput& input) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;
+  const TFileIdentity output{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  if (output == input.Identity) throw std::runtime_error(SameFileMessage(path.string(), input));
+}
+
 void CheckStandardOutputIsNot(const TInput& input) {
   if (IdentityOf(STDOUT_FILENO) == input.Identity)
     throw std::runtime_error(SameFileMessage("standard output", input));

@@ -41,7 +41,7 @@ TEST(CliArguments, BadCommandLinesFailWithAMessage) {
       {{"export", file, "--from-page", "two"}, "--from-page needs a page number from 1"},
       {{"export", file, "--to-page", "0"}, "--to-page needs a page number from 1"},
       {{"export", file, "--from-page", "3", "--to-page", "2"}, "--from-page 3 is after --to-page 2"},
-      {{"export", file, "-o", dir / "no-such-dir" / "out.csv"}, "cannot create"},
+      {{"export", file, "-o", dir / "no-such-dir" / "out.csv"}, "Cannot create"},
       {{"export", file, "--pages", "1"}, "unknown option --pages"},
       {{"simulate", "--replay", missing}, "Cannot open " + missing},
       {{"simulate", "--loop"}, "--loop needs --replay"},

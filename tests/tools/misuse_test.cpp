@@ -59,6 +59,8 @@ TEST_F(CliMisuse, NoCommandWritesOverItsOwnInputUnderAnyName) {
       {"simulate --device the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", rec}, "will not write to " + rec},
       {"simulate --device a link to it", {"simulate", "--replay", rec, "--rate", "1000", "--device", dir_ / "link.csv"}, "it is " + rec},
       {"simulate --log the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", line, "--log", rec}, "it is " + rec},
+      {"simulate --device F --log F", {"simulate", "--seconds", "1", "--device", rec, "--log", rec}, "will not log to " + rec},
+      {"simulate --device F --log a link to F", {"simulate", "--seconds", "1", "--device", rec, "--log", dir_ / "hard.csv"}, "it is the --device being written"},
   };
   for (const TRow& row : rows) {
     ExpectRefused(row, dir_.Path());

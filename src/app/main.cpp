@@ -13,7 +13,9 @@ int main(int argc, char** argv) {
   // A failure in start-up or in the loop reaches the person as an error box; the program then
   // ends normally, having told them.
   ninetrace::RunGuarded(ninetrace::ShowErrorBox, [] {
-    ninetrace::TForm2 form(QApplication::arguments().mid(1));
+    QStringList arguments = QApplication::arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.front() == QLatin1String("--")) arguments.removeFirst();  // ends the options
+    ninetrace::TForm2 form(arguments);
     // Logout, shutdown or a closed terminal end the program as closing the window does: a
     // recording is stopped as Stop stops it. The loop is left even when a box is open.
     const ninetrace::TStopSignalNotifier stop([&form](int) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -195,7 +196,19 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
 
 // The time columns for `recording`, saying on standard error when the name gives no start time.
 TTimeColumns TimeColumnsFor(const std::filesystem::path& recording) {
-  TTimeColumns time(StartTimeFromName(recording));
+  bool skipped = false;
+  const std::optional<std::time_t> start = StartTimeFromName(recording, &skipped);
+  if (skipped) {
+    std::tm local{};
+    char moment[32] = {};
+    ::localtime_r(&*start, &local);
+    std::strftime(moment, sizeof moment, "%Y-%m-%dT%H:%M:%S", &local);
+    std::fprintf(stderr,
+                 "ninetrace-cli export: the start time in the name %s does not exist in the local time zone (the "
+                 "clocks went forward then); it is read as %s, the same moment after the change\n",
+                 recording.filename().c_str(), moment);
+  }
+  TTimeColumns time(start);
   if (!time.HasWallClock())
     std::fprintf(stderr,
                  "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "

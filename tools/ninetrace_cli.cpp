@@ -37,9 +37,10 @@ constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--s
 
 Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
 extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
-and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM or SIGHUP (a closed
-terminal) stops cleanly. A port whose device goes away stops the recording too, keeping every
-record, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
+and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM, SIGHUP (a closed
+terminal) or any other signal that would end it stops cleanly. A port whose device goes away, or
+a file or folder taken by another program, stops the recording too, keeping every record it can
+and saying which, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
 standard error, the path of the recording to standard output at the end.
 
 options:

@@ -35,9 +35,23 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   const std::int64_t written = pagesWritten_ * static_cast<std::int64_t>(PageSize);
   const std::string what = "the " + Pages(pagesWritten_) + " recorded and the " +
                            Records(static_cast<std::int64_t>(fill_)) + " of the page in progress";
+  // Renamed or moved, the file lives on under a name this program cannot know: it gets the page
+  // in progress too, so it is whole wherever it went.
+  bool wholeElsewhere = false;
+  if (!state.Unlinked) {
+    try {
+      file_.WriteAt(page_.data(), static_cast<std::int64_t>(PageSize), written);
+      file_.Sync();
+      wholeElsewhere = true;
+    } catch (const TFileError&) {
+    }
+  }
   std::error_code noFolder;
   if (!std::filesystem::is_directory(folder_, noFolder)) {
     file_.Close();
+    if (wholeElsewhere)
+      return message + " Its folder was moved or removed; the file lives on under a name this program cannot tell, "
+                       "holding " + what + ".";
     return message + " Its folder is gone too, so " + what + " could not be saved and are lost.";
   }
   std::string name;

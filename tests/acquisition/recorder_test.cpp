@@ -292,7 +292,9 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
     std::string SavedAs;    // where the records went; empty when nothing was saved
     TBytes Saved;
     rlim_t SizeLimit = RLIM_INFINITY;
+    fs::path MovedTo = {};  // where the folder went, the file in it whole
   };
+  const fs::path moved = dir.Path().string() + "-moved";
   TBytes cut = Pages(1500, 2);
   std::fill(cut.begin() + 3000, cut.begin() + PageSize, 0);
   const std::vector<TRow> rows = {
@@ -322,6 +324,10 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
        " was deleted by another program while recording. Its folder is gone too, so the 1 page recorded and the 500 "
        "records of the page in progress could not be saved and are lost.",
        {}, "", {}},
+      {"its folder moved", [&](const fs::path&) { fs::rename(dir.Path(), moved); }, 1500,
+       " was renamed by another program while recording. Its folder was moved or removed; the file lives on under a "
+       "name this program cannot tell, holding the 1 page recorded and the 500 records of the page in progress.",
+       {}, "", {}, RLIM_INFINITY, moved},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -348,6 +354,10 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
       EXPECT_TRUE(ReadWholeFile(dir / row.SavedAs) == row.Saved);
     } else if (fs::exists(dir.Path())) {
       EXPECT_FALSE(fs::exists(dir / second)) << "a partial copy was left";
+    }
+    if (!row.MovedTo.empty()) {
+      EXPECT_TRUE(ReadWholeFile(row.MovedTo / FirstName) == Pages(1500, 2));
+      fs::remove_all(row.MovedTo);
     }
   }
 }

@@ -310,6 +310,12 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
          fs::create_symlink(dir / "elsewhere.bin", name);
        },
        1500, " was replaced by another program while recording. Nothing is lost", {}, second, Pages(1500, 2)},
+      {"moved aside and another file put in its place",
+       [&](const fs::path& name) {
+         fs::rename(name, dir / "aside.bin");
+         usersFileInstead(name);
+       },
+       1500, " was replaced by another program", users, second, Pages(1500, 2)},
       {"renamed", [&](const fs::path& name) { fs::rename(name, dir / "renamed.bin"); }, 1500,
        " was renamed by another program", Pages(1500, 2), FirstName, Pages(1500, 2)},
       {"cut short", [](const fs::path& name) { fs::resize_file(name, 3000); }, 1500,

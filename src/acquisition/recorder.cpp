@@ -32,6 +32,7 @@ TDataFile TRecorder::CreateRecordingFile(const std::tm& started, std::string& na
 
 void TRecorder::Run(std::string_view portText) {
   if (running_) return;
+  ResolvePortName(portText);  // a port field that names no port is refused before any file is made
   const std::tm started = clock_.LocalNow();
   std::string name;
   TDataFile file = CreateRecordingFile(started, name);

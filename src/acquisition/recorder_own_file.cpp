@@ -46,12 +46,11 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
     } catch (const TFileError&) {
     }
   }
+  const std::string livesOn = "the file lives on under a name this program cannot tell, holding " + what + ".";
   std::error_code noFolder;
   if (!std::filesystem::is_directory(folder_, noFolder)) {
     file_.Close();
-    if (wholeElsewhere)
-      return message + " Its folder was moved or removed; the file lives on under a name this program cannot tell, "
-                       "holding " + what + ".";
+    if (wholeElsewhere) return message + " Its folder was moved or removed; " + livesOn;
     return message + " Its folder is gone too, so " + what + " could not be saved and are lost.";
   }
   std::string name;
@@ -64,6 +63,7 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   } catch (const TFileError& e) {
     if (copy.IsOpen()) copy.RemoveOwnName();
     file_.Close();
+    if (wholeElsewhere) return message + " Saving a copy failed (" + e.Reason() + "); " + livesOn;
     return message + " Saving them failed (" + e.Reason() + "), so " + what + " are lost.";
   }
   file_ = std::move(copy);

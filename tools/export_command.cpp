@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -15,7 +17,9 @@
 
 #include "export_time.h"
 #include "output_guard.h"
+#include "platform/atomic_file.h"
 #include "platform/file_descriptor.h"
+#include "platform/process_signals.h"
 #include "progress_line.h"
 #include "recording_reader.h"
 #include "simulator.h"
@@ -108,14 +112,21 @@ class TDecimalCounter {
   std::size_t first_ = MaxDigits;
 };
 
-// Collects rows and writes them in large blocks.
+// A signal that ends the export before its output is whole.
+class TStopped : public std::runtime_error {
+ public:
+  explicit TStopped(int number) : std::runtime_error(std::string("stopped by SIG") + ::sigabbrev_np(number)) {}
+};
+
+// Collects rows and writes them in large blocks; between blocks, a stop signal ends the export.
 class TBlockWriter {
  public:
   static constexpr std::size_t BlockSize = 256 * 1024;
   // The longest row, with the slack of its block copies and the time columns.
   static constexpr std::size_t RowRoom = 128 + TTimeColumns::MaxLength;
 
-  TBlockWriter(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(BlockSize + RowRoom) {}
+  TBlockWriter(int fd, std::string name, TStopSignals& stop)
+      : fd_(fd), name_(std::move(name)), stop_(stop), buffer_(BlockSize + RowRoom) {}
 
   char* End() { return end_; }
   void SetEnd(char* end) {
@@ -128,6 +139,7 @@ class TBlockWriter {
   }
 
   void Flush() {
+    if (const int number = stop_.Take(); number != 0) throw TStopped(number);
     const char* from = buffer_.data();
     while (from < end_) {
       const ssize_t n = ::write(fd_, from, static_cast<std::size_t>(end_ - from));
@@ -141,6 +153,7 @@ class TBlockWriter {
  private:
   int fd_;
   std::string name_;
+  TStopSignals& stop_;
   std::vector<char> buffer_;
   char* end_ = buffer_.data();
 };
@@ -181,10 +194,40 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
   }
 }
 
+// The time columns for `recording`, saying on standard error when the name gives no start time.
+TTimeColumns TimeColumnsFor(const std::filesystem::path& recording) {
+  bool skipped = false;
+  const std::optional<std::time_t> start = StartTimeFromName(recording, &skipped);
+  if (skipped) {
+    std::tm local{};
+    char moment[32] = {};
+    ::localtime_r(&*start, &local);
+    std::strftime(moment, sizeof moment, "%Y-%m-%dT%H:%M:%S", &local);
+    std::fprintf(stderr,
+                 "ninetrace-cli export: the start time in the name %s does not exist in the local time zone (the "
+                 "clocks went forward then); it is read as %s, the same moment after the change\n",
+                 recording.filename().c_str(), moment);
+  }
+  TTimeColumns time(start);
+  if (!time.HasWallClock())
+    std::fprintf(stderr,
+                 "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
+                 "only the seconds column is written\n",
+                 recording.filename().c_str());
+  return time;
+}
+
 }  // namespace
 
 int Export(const TExportOptions& options) {
+  // A signal, a full disk or any failure leaves the output file as it was: the rows go to a
+  // temporary file that takes the output's name only once the last row is in.
+  std::optional<TAtomicFile> file;
+  const auto leftAsItWas = [&] {
+    return file && file->Replaces() ? "; " + options.Output.string() + " is left as it was" : std::string();
+  };
   try {
+    TStopSignals stop;
     TRecordingReader reader(options.File);
     const std::int64_t pages = reader.Pages();
     if (options.FromPage > std::max<std::int64_t>(pages, 1)) {
@@ -198,26 +241,19 @@ int Export(const TExportOptions& options) {
     const std::int64_t end = std::min(lastPage * perPage, reader.Records());
 
     const TInput input{reader.Identity(), options.File};
-    TFileDescriptor file;
     int fd = STDOUT_FILENO;
     std::string outputName = "standard output";
     if (options.Output.empty()) {
       CheckStandardOutputIsNot(input);
     } else {
-      file = OpenOutput(options.Output, TOutputMode::Replace, &input);
-      fd = file.Get();
+      CheckOutputIsNot(options.Output, input);
+      file.emplace(options.Output);
+      fd = file->Fd();
       outputName = options.Output.string();
     }
     std::optional<TTimeColumns> time;
-    if (options.Time) {
-      time.emplace(StartTimeFromName(options.File));
-      if (!time->HasWallClock())
-        std::fprintf(stderr,
-                     "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
-                     "only the seconds column is written\n",
-                     options.File.filename().c_str());
-    }
-    TBlockWriter out(fd, outputName);
+    if (options.Time) time.emplace(TimeColumnsFor(options.File));
+    TBlockWriter out(fd, outputName, stop);
     out.Append(HeaderIndex, sizeof HeaderIndex - 1);
     if (time) out.Append(time->Header(), std::strlen(time->Header()));
     out.Append(HeaderFields, sizeof HeaderFields - 1);
@@ -225,15 +261,14 @@ int Export(const TExportOptions& options) {
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
     WriteRows(reader, first, end, out, time ? &*time : nullptr, progress);
     out.Flush();
+    if (file) file->Commit();
     progress.Finish(TProgressLine::TClock::now());
     if (end == reader.Records() && reader.PartialRecordBytes() > 0)
       std::fprintf(stderr, "ninetrace-cli export: skipped the partial record of %lld bytes at the end of %s\n",
                    static_cast<long long>(reader.PartialRecordBytes()), options.File.c_str());
     return 0;
-  } catch (const TFileError& e) {
-    std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
-  } catch (const std::runtime_error& e) {  // the output: cannot be opened or written, or is the input
-    std::fprintf(stderr, "ninetrace-cli export: %s\n", e.what());
+  } catch (const std::runtime_error& e) {  // the input, or the output: cannot be opened or written, or is the input
+    std::fprintf(stderr, "ninetrace-cli export: %s%s\n", e.what(), leftAsItWas().c_str());
   }
   return 1;
 }

@@ -27,7 +27,8 @@ char* Padded(char* out, std::int64_t value, int width) {
 
 }  // namespace
 
-std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file) {
+std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file, bool* skipped) {
+  if (skipped != nullptr) *skipped = false;
   const std::string name = file.filename().string();
   if (name.size() < 17 || name.compare(name.size() - 4, 4, ".bin") != 0 || name[6] != ' ') return std::nullopt;
   // After "yymmdd hhnnss" comes ".bin", or "_N.bin" with N a whole number.
@@ -50,12 +51,18 @@ std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file) 
   time.tm_min = fields[4];
   time.tm_sec = fields[5];
   time.tm_isdst = -1;
+  const auto moved = [&time](const std::tm& normalised) {
+    return normalised.tm_mon != time.tm_mon || normalised.tm_mday != time.tm_mday || normalised.tm_hour != time.tm_hour ||
+           normalised.tm_min != time.tm_min || normalised.tm_sec != time.tm_sec;
+  };
+  // 31 February moves to March on any calendar; such a name was not written by a recorder.
+  std::tm calendar = time;
+  if (::timegm(&calendar) == -1 || moved(calendar)) return std::nullopt;
   std::tm normalised = time;
   const std::time_t start = std::mktime(&normalised);
-  // mktime quietly moves 31 February to March; such a name was not written by a recorder.
-  if (start == -1 || normalised.tm_mon != time.tm_mon || normalised.tm_mday != time.tm_mday ||
-      normalised.tm_hour != time.tm_hour || normalised.tm_min != time.tm_min || normalised.tm_sec != time.tm_sec)
-    return std::nullopt;
+  if (start == -1) return std::nullopt;
+  // A real date whose local time moved: it fell in the hour skipped when the clocks went forward.
+  if (moved(normalised) && skipped != nullptr) *skipped = true;
   return start;
 }
 

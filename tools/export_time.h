@@ -16,8 +16,9 @@ inline constexpr std::int64_t NominalSecondsDenominator = 640;
 
 // The start time in a name "yymmdd hhnnss.bin" (or "yymmdd hhnnss_N.bin", the numbered copy
 // made when two recordings start in the same second), read as local time; nothing for any other
-// name or an impossible date.
-std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file);
+// name or an impossible date. A local time skipped when the clocks went forward is still a valid
+// name: it is read with the offset before the change, and `*skipped` (when given) says so.
+std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file, bool* skipped = nullptr);
 
 class TTimeColumns {
  public:

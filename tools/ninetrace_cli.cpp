@@ -30,15 +30,17 @@ commands:
   ports      list the serial devices present and whether you may open them
 
 ninetrace-cli COMMAND --help describes each command; ninetrace-cli --version shows the version.
+"--" ends the options of any command: `ninetrace-cli info -- -odd.bin` reads a file named "-odd.bin".
 )";
 
 constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--seconds N | --pages N] [--dir D]
 
 Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
 extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
-and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM or SIGHUP (a closed
-terminal) stops cleanly. A port whose device goes away stops the recording too, keeping every
-record, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
+and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM, SIGHUP (a closed
+terminal) or any other signal that would end it stops cleanly. A port whose device goes away, or
+a file or folder taken by another program, stops the recording too, keeping every record it can
+and saying which, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
 standard error, the path of the recording to standard output at the end.
 
 options:
@@ -123,31 +125,39 @@ class TArguments {
  public:
   TArguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
 
+  // "--" ends the options: every argument after it is plain, even one that starts with "-".
   bool Next(std::string_view& arg) {
+    if (i_ < argc_ && !plain_ && std::string_view(argv_[i_]) == "--") {
+      plain_ = true;
+      ++i_;
+    }
     if (i_ >= argc_) return false;
     arg = argv_[i_++];
     return true;
   }
   const char* Value() { return i_ < argc_ ? argv_[i_++] : nullptr; }
+  // The argument Next gave came after "--".
+  bool Plain() const { return plain_; }
+  bool IsOption(std::string_view arg) const { return !plain_ && arg.size() > 1 && arg.front() == '-'; }
 
  private:
   int argc_;
   char** argv_;
   int i_ = 2;
+  bool plain_ = false;
 };
-
-bool IsOption(std::string_view arg) { return arg.size() > 1 && arg.front() == '-'; }
 
 int RunRecord(int argc, char** argv) {
   ninetrace::cli::TRecordOptions options;
   TArguments args(argc, argv);
   for (std::string_view arg; args.Next(arg);) {
+    if (args.Plain()) return Fail("unexpected argument " + std::string(arg), RecordUsage);
     if (arg == "--help") {
       std::fputs(RecordUsage, stdout);
       return 0;
     }
     if (arg != "--port" && arg != "--seconds" && arg != "--pages" && arg != "--dir")
-      return Fail((IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), RecordUsage);
+      return Fail((args.IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), RecordUsage);
     const char* value = args.Value();
     if (value == nullptr) return Fail(std::string(arg) + " needs a value", RecordUsage);
     if (arg == "--port") {
@@ -175,11 +185,11 @@ int RunInfo(int argc, char** argv) {
   std::optional<std::string> file;
   TArguments args(argc, argv);
   for (std::string_view arg; args.Next(arg);) {
-    if (arg == "--help") {
+    if (arg == "--help" && !args.Plain()) {
       std::fputs(InfoUsage, stdout);
       return 0;
     }
-    if (IsOption(arg)) return Fail("unknown option " + std::string(arg), InfoUsage);
+    if (args.IsOption(arg)) return Fail("unknown option " + std::string(arg), InfoUsage);
     if (file) return Fail("unexpected argument " + std::string(arg), InfoUsage);
     file = arg;
   }
@@ -192,15 +202,15 @@ int RunExport(int argc, char** argv) {
   bool haveFile = false;
   TArguments args(argc, argv);
   for (std::string_view arg; args.Next(arg);) {
-    if (arg == "--help") {
+    if (arg == "--help" && !args.Plain()) {
       std::fputs(ExportUsage, stdout);
       return 0;
     }
-    if (arg == "--time") {
+    if (arg == "--time" && !args.Plain()) {
       options.Time = true;
       continue;
     }
-    if (!IsOption(arg)) {
+    if (!args.IsOption(arg)) {
       if (haveFile) return Fail("unexpected argument " + std::string(arg), ExportUsage);
       options.File = arg;
       haveFile = true;
@@ -228,6 +238,7 @@ int RunSimulate(int argc, char** argv) {
   bool seedGiven = false;
   TArguments args(argc, argv);
   for (std::string_view arg; args.Next(arg);) {
+    if (args.Plain()) return Fail("unexpected argument " + std::string(arg), SimulateUsage);
     if (arg == "--help") {
       std::fputs(SimulateUsage, stdout);
       return 0;
@@ -241,7 +252,7 @@ int RunSimulate(int argc, char** argv) {
       continue;
     }
     if (arg != "--seconds" && arg != "--rate" && arg != "--seed" && arg != "--device" && arg != "--log" && arg != "--replay")
-      return Fail((IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), SimulateUsage);
+      return Fail((args.IsOption(arg) ? "unknown option " : "unexpected argument ") + std::string(arg), SimulateUsage);
     const char* value = args.Value();
     if (value == nullptr) return Fail(std::string(arg) + " needs a value", SimulateUsage);
     double number = 0;

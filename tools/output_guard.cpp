@@ -62,6 +62,21 @@ TFileDescriptor OpenOutput(const std::filesystem::path& path, TOutputMode mode, 
   return fd;
 }
 
+void CheckOutputIsNot(const std::filesystem::path& path, const TInput& input) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;
+  const TFileIdentity output{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  if (output == input.Identity) throw std::runtime_error(SameFileMessage(path.string(), input));
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code aMissing, bMissing;
+  const bool same = std::filesystem::equivalent(a, b, aMissing);
+  if (!aMissing) return same;
+  if (std::filesystem::exists(a, aMissing) || std::filesystem::exists(b, bMissing)) return false;
+  return std::filesystem::weakly_canonical(a, aMissing) == std::filesystem::weakly_canonical(b, bMissing) && !aMissing;
+}
+
 void CheckStandardOutputIsNot(const TInput& input) {
   if (IdentityOf(STDOUT_FILENO) == input.Identity)
     throw std::runtime_error(SameFileMessage("standard output", input));

@@ -32,6 +32,12 @@ enum class TOutputMode { Replace, Append };
 // is left exactly as it was. Replace empties the file only once that has been checked.
 TFileDescriptor OpenOutput(const std::filesystem::path& path, TOutputMode mode, const TInput* input);
 
+// Throws std::runtime_error when `path` leads to `input`, under any name or link. Changes nothing.
+void CheckOutputIsNot(const std::filesystem::path& path, const TInput& input);
+
+// True when the two names lead to one file, or both to the same file yet to be made.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Throws std::runtime_error when standard output is `input` (`cmd >> input`).
 void CheckStandardOutputIsNot(const TInput& input);
 

@@ -72,6 +72,10 @@ int RunPorts(int argc, char** argv) {
   fs::path devRoot = "/dev";
   for (int i = 2; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (arg == "--") {  // ends the options; ports takes no other arguments
+      if (i + 1 < argc) return Fail("unexpected argument " + std::string(argv[i + 1]));
+      break;
+    }
     if (arg == "--help") {
       std::fputs(PortsUsage, stdout);
       return 0;

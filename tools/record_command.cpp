@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <system_error>
 
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
@@ -99,6 +98,8 @@ int Record(const TRecordOptions& options) {
   TCustomAxisPanel chart;  // never drawn: the traces only need a chart to belong to
   TTraceSet traces(chart);
   TRecorder recorder(traces, {}, SystemClock(), options.Directory);
+  // The recorder itself stops at the last page asked for, so nothing past it is ever written.
+  recorder.LimitPages(options.Pages);
   try {
     recorder.Run(options.Port);
   } catch (const std::exception& e) {
@@ -143,18 +144,7 @@ int Record(const TRecordOptions& options) {
     std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
     exitCode = 1;
   }
-  std::int64_t pages = recorder.PagesWritten();  // the last one, zero-padded, included
-  if (exitCode == 0 && options.Pages > 0 && pages > options.Pages) {
-    // The last tick may have run on into the next page; the pages asked for are all there is.
-    pages = options.Pages;
-    std::error_code error;
-    std::filesystem::resize_file(recorder.FilePath(), static_cast<std::uintmax_t>(pages) * PageSize, error);
-    if (error) {
-      std::fprintf(stderr, "ninetrace-cli record: cannot cut %s to %lld pages: %s\n", recorder.FileName().c_str(),
-                   static_cast<long long>(pages), error.message().c_str());
-      exitCode = 1;
-    }
-  }
+  const std::int64_t pages = recorder.PagesWritten();  // the last one, zero-padded, included
   if (exitCode == 0) {
     const std::int64_t kept = std::min(frames, pages * static_cast<std::int64_t>(RecordsPerPage));
     std::fprintf(stderr, "ninetrace-cli record: %lld pages, %lld frames, %lld bytes dropped while synchronising, %.1f s\n",

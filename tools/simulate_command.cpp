@@ -100,6 +100,13 @@ int Simulate(const TSimulateOptions& options) {
     return 1;
   }
   try {
+    // Every path is checked before anything is opened for writing, so a refusal changes nothing.
+    if (replayed) {
+      if (!options.Device.empty()) cli::CheckOutputIsNot(options.Device, *replayed);
+      if (!options.LogFile.empty()) cli::CheckOutputIsNot(options.LogFile, *replayed);
+    }
+    if (!options.Device.empty() && !options.LogFile.empty() && cli::SameFile(options.Device, options.LogFile))
+      throw std::runtime_error("will not log to " + options.LogFile + ": it is the --device being written");
     if (options.Device.empty()) {
       pty.emplace();
     } else {

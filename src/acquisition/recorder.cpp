@@ -19,32 +19,35 @@ TRecorder::TRecorder(TTraceSet& traces, std::function<void()> refresh, const TCl
 
 TRecorder::~TRecorder() { Shutdown(); }
 
-TDataFile TRecorder::CreateRecordingFile(std::string& name) const {
-  const std::tm now = clock_.LocalNow();
+TDataFile TRecorder::CreateRecordingFile(const std::tm& started, std::string& name) const {
   TDataFile file;
   for (int copy = 1; copy <= MaxCopiesPerSecond; ++copy) {
-    name = RecordingFileName(now, copy);
+    name = RecordingFileName(started, copy);
     if (file.CreateNew(directory_ / name)) return file;
   }
-  const std::string first = (directory_ / RecordingFileName(now)).string();
+  const std::string first = (directory_ / RecordingFileName(started)).string();
   throw TFileError("Cannot create " + first + ": that name and all its numbered copies are taken",
                    "all names are taken");
 }
 
 void TRecorder::Run(std::string_view portText) {
   if (running_) return;
+  ResolvePortName(portText);  // a port field that names no port is refused before any file is made
+  const std::tm started = clock_.LocalNow();
   std::string name;
-  TDataFile file = CreateRecordingFile(name);
+  TDataFile file = CreateRecordingFile(started, name);
   TSerialPort port;
   try {
     port.Open(portText);
   } catch (...) {
     // Nothing was recorded: leave no empty file behind.
-    file.Close();
-    std::error_code ignored;
-    std::filesystem::remove(directory_ / name, ignored);
+    file.RemoveOwnName();
     throw;
   }
+  std::error_code noFolder;
+  folder_ = std::filesystem::absolute(directory_.empty() ? "." : directory_, noFolder).lexically_normal();
+  if (folder_.has_parent_path() && folder_.filename().empty()) folder_ = folder_.parent_path();
+  started_ = started;
   file_ = std::move(file);
   port_ = std::move(port);
   fileName_ = std::move(name);
@@ -56,10 +59,16 @@ void TRecorder::Run(std::string_view portText) {
   traces_.Clear();
 }
 
-void TRecorder::Stop() {
-  if (!running_) return;
+void TRecorder::EndRecording() noexcept {
   running_ = false;
   port_.Close();
+}
+
+std::string TRecorder::Where() const { return fileName_ + " in " + folder_.string(); }
+
+void TRecorder::Stop() {
+  if (!running_) return;
+  EndRecording();
   AppendPage();
   file_.Close();
 }
@@ -102,7 +111,7 @@ std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
     return message + " Writing the last page failed too: " + std::string(written);
   }
   const std::string pages = pagesWritten_ == 1 ? "1 page is" : std::to_string(pagesWritten_) + " pages are";
-  return message + " " + pages + " kept in " + fileName_ + ".";
+  return message + " " + pages + " kept in " + Where() + ".";
 }
 
 void TRecorder::StoreRecord(TSampleRecord record) {
@@ -113,36 +122,38 @@ void TRecorder::StoreRecord(TSampleRecord record) {
   traces_.Clear();
   page_.fill(0);
   fill_ = 0;
+  if (pageLimit_ > 0 && pagesWritten_ >= pageLimit_) {
+    EndRecording();
+    file_.Close();
+  }
 }
 
 void TRecorder::AppendPage() {
   const std::int64_t kept = pagesWritten_ * static_cast<std::int64_t>(PageSize);
+  CheckOwnFile(kept);
   try {
-    file_.SeekEnd();
-    file_.WriteAll(page_.data(), static_cast<std::int64_t>(PageSize));
+    file_.WriteAt(page_.data(), static_cast<std::int64_t>(PageSize), kept);
     // Each page goes to the disk as it is written: a crash loses at most the page being filled.
     file_.Sync();
     ++pagesWritten_;
     return;
   } catch (const TFileError& e) {
-    running_ = false;
-    port_.Close();
+    EndRecording();
     // Cut away the part of the page that did get through, so the file stays whole pages.
     try {
       file_.Truncate(kept);
     } catch (const TFileError&) {
     }
-    file_.Close();
-    std::string message = "Recording stopped: cannot write to " + fileName_ + ": " + e.Reason() + ".";
+    std::string message = "Recording stopped: cannot write to " + Where() + ": " + e.Reason() + ".";
     if (kept > 0) {
       const std::string pages =
           pagesWritten_ == 1 ? "1 page recorded before is" : std::to_string(pagesWritten_) + " pages recorded before are";
       message += " The " + pages + " kept; the page being written is lost.";
     } else {
-      std::error_code ignored;
-      std::filesystem::remove(directory_ / fileName_, ignored);
+      file_.RemoveOwnName();
       message += " No page had been written yet, so the empty file was removed.";
     }
+    file_.Close();
     throw TRecordingError(message);
   }
 }

@@ -39,8 +39,12 @@ class TRecorder {
   // cannot be used, or TFileError when no file can be created; then nothing has changed.
   void Run(std::string_view portText);
   // Ends the recording, writing the page received so far. Throws TRecordingError when that page
-  // cannot be written; the recording is stopped all the same.
+  // cannot be written; the recording is stopped all the same. Every ending comes through here (the
+  // button, a closed window, a signal, a lost display): the place to pass why it stopped.
   void Stop();
+  // Ends the recording by itself, with nothing after them, once `pages` pages are written;
+  // 0 records on until stopped.
+  void LimitPages(std::int64_t pages) { pageLimit_ = pages; }
   // Called by the window's 100 ms timer: records what arrived, then always redraws. Throws
   // TRecordingError when a page cannot be written or the device has gone away; the recording
   // has then been stopped as Stop does, every record received kept.
@@ -74,17 +78,31 @@ class TRecorder {
     TSerialPort& port_;
   };
 
-  TDataFile CreateRecordingFile(std::string& name) const;
+  // A new file named after `started`, the first free one of the plain name and its numbered copies.
+  TDataFile CreateRecordingFile(const std::tm& started, std::string& name) const;
+  // Closes the port and marks the recording stopped, leaving the file to the caller.
+  void EndRecording() noexcept;
+  // "NAME in FOLDER", for messages.
+  std::string Where() const;
+  // Before a page is written at `offset`: when another program has deleted, replaced or cut the
+  // file, stops the recording, keeps what can be kept and throws TRecordingError saying what.
+  void CheckOwnFile(std::int64_t offset);
+  std::string KeepAfterNameLost(const TFileState& state);
+  std::string KeepAfterResize(const TFileState& state, std::int64_t offset);
   // Stops after the device vanished; returns what to tell the person.
   std::string StopAfterLoss(const TPortLost& lost);
   void StoreRecord(TSampleRecord record);
-  // Appends the page buffer; on failure stops the recording and throws TRecordingError.
+  // Writes the page buffer after the pages written, at the recorder's own offset; on failure stops
+  // the recording and throws TRecordingError.
   void AppendPage();
 
   TTraceSet& traces_;
   std::function<void()> refresh_;
   const TClock& clock_;
   std::filesystem::path directory_;
+  std::filesystem::path folder_;  // directory_ made absolute when the recording started
+  std::tm started_{};
+  std::int64_t pageLimit_ = 0;
 
   bool running_ = false;
   TSerialPort port_;

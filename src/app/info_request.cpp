@@ -25,6 +25,7 @@ arguments:
 options:
   --help     show this text
   --version  show the version
+  --         ends the options: a port path starting with "-" comes after it
 
 See ninetrace(1) for the controls, the file format and the messages.
 )";

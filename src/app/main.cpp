@@ -1,25 +1,37 @@
 // ninetrace: records the converter's stream live and views recordings.
+#include <QSessionManager>
+
 #include "app/application.h"
 #include "app/error_report.h"
 #include "app/info_request.h"
 #include "app/main_window.h"
+#include "app/stop_at_exit.h"
 #include "app/stop_signal_notifier.h"
 #include "platform/process_signals.h"
 
 int main(int argc, char** argv) {
   ninetrace::IgnoreFileSizeSignal();
+  ninetrace::IgnoreBrokenPipeSignal();
   if (const auto status = ninetrace::AnswerInfoRequest(argc, argv)) return *status;
   ninetrace::TApplication app(argc, argv);
   // A failure in start-up or in the loop reaches the person as an error box; the program then
   // ends normally, having told them.
   ninetrace::RunGuarded(ninetrace::ShowErrorBox, [] {
-    ninetrace::TForm2 form(QApplication::arguments().mid(1));
-    // Logout, shutdown or a closed terminal end the program as closing the window does: a
-    // recording is stopped as Stop stops it. The loop is left even when a box is open.
-    const ninetrace::TStopSignalNotifier stop([&form](int) {
+    QStringList arguments = QApplication::arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.front() == QLatin1String("--")) arguments.removeFirst();  // ends the options
+    ninetrace::TForm2 form(arguments);
+    // Logout, shutdown, a closed terminal or any other signal that would end the program end it
+    // as closing the window does: a recording is stopped as Stop stops it. The loop is left even
+    // when a box is open.
+    const auto closeAndQuit = [&form] {
       form.close();
       QCoreApplication::exit(0);
-    });
+    };
+    const ninetrace::TStopSignalNotifier stop([&closeAndQuit](int) { closeAndQuit(); });
+    // The end of the session as the session manager announces it; a display that simply goes
+    // away ends the process through exit(), where the recording is stopped all the same.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [&closeAndQuit](QSessionManager&) { closeAndQuit(); });
+    const ninetrace::TStopAtExit stopAtExit(form.Recorder());
     form.show();
     QApplication::exec();
   });

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 namespace ninetrace {
 
@@ -125,6 +127,51 @@ void TDataFile::WriteAll(const std::uint8_t* buffer, std::int64_t count) {
       Fail("Cannot write to", errno);
     }
   }
+}
+
+void TDataFile::WriteAt(const std::uint8_t* buffer, std::int64_t count, std::int64_t offset) {
+  std::int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pwrite(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done),
+                               static_cast<off_t>(offset + done));
+    if (n > 0) {
+      done += n;
+    } else if (n == 0) {
+      Fail("Cannot write to", ENOSPC);  // as WriteAll: no progress and no error is a full disk
+    } else if (errno != EINTR) {
+      Fail("Cannot write to", errno);
+    }
+  }
+}
+
+void TDataFile::CopyTo(TDataFile& target, std::int64_t count) const {
+  std::vector<std::uint8_t> block(256 * 1024);
+  for (std::int64_t at = 0; at < count;) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count - at, static_cast<std::int64_t>(block.size())));
+    const ssize_t n = ::pread(fd_.Get(), block.data(), want, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail("Cannot read", n < 0 ? errno : EIO);
+    target.WriteAt(block.data(), n, at);
+    at += n;
+  }
+}
+
+TFileState TDataFile::State() const {
+  struct stat own {}, named {};
+  if (::fstat(fd_.Get(), &own) != 0) Fail("Cannot read the details of", errno);
+  TFileState state;
+  state.Size = own.st_size;
+  state.Unlinked = own.st_nlink == 0;
+  // lstat: a symbolic link put in the name's place is another file, even one that points here.
+  state.NameTaken = ::lstat(name_.c_str(), &named) == 0;
+  state.NameLeadsHere = state.NameTaken && named.st_dev == own.st_dev && named.st_ino == own.st_ino;
+  return state;
+}
+
+void TDataFile::RemoveOwnName() const noexcept {
+  struct stat own {}, named {};
+  if (::fstat(fd_.Get(), &own) != 0 || ::lstat(name_.c_str(), &named) != 0) return;
+  if (named.st_dev == own.st_dev && named.st_ino == own.st_ino) ::unlink(name_.c_str());
 }
 
 void TDataFile::Sync() {

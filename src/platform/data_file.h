@@ -32,6 +32,14 @@ struct TFileIdentity {
 // The identity of the file open on `fd`; nullopt when it cannot be told (a closed descriptor).
 std::optional<TFileIdentity> IdentityOf(int fd);
 
+// What became of a file since it was created, seen through its descriptor and its name.
+struct TFileState {
+  std::int64_t Size = 0;
+  bool Unlinked = false;       // no name leads to it any more
+  bool NameLeadsHere = false;  // the name it was created under is still this very file
+  bool NameTaken = false;      // something, this file or another, has that name
+};
+
 class TDataFile {
  public:
   TDataFile() = default;
@@ -52,6 +60,10 @@ class TDataFile {
   std::int64_t Read(std::uint8_t* buffer, std::int64_t count);
   // Writes all `count` bytes or throws TFileError naming the file and the reason.
   void WriteAll(const std::uint8_t* buffer, std::int64_t count);
+  // Writes all `count` bytes at `offset`, whatever another program did to the file's end since.
+  void WriteAt(const std::uint8_t* buffer, std::int64_t count, std::int64_t offset);
+  // Copies the first `count` bytes into `target`, from its start; throws TFileError.
+  void CopyTo(TDataFile& target, std::int64_t count) const;
   // Puts what was written on the disk, so a crash cannot take it; throws TFileError.
   void Sync();
   // Cuts the file back to `size` bytes, e.g. to drop a page that only partly reached the disk.
@@ -59,6 +71,11 @@ class TDataFile {
 
   // Which file this is, whatever name or link it was opened by.
   TFileIdentity Identity() const;
+  // Whether it still has its name, and its size; throws TFileError.
+  TFileState State() const;
+  // Removes the name the file was created under, but only while that name still leads to this
+  // very file: a name given to another file meanwhile is left alone.
+  void RemoveOwnName() const noexcept;
 
   void Close() { fd_.Reset(); }
   bool IsOpen() const { return fd_.IsOpen(); }

@@ -23,6 +23,9 @@ class TFileDescriptor {
   int Get() const noexcept { return fd_; }
   bool IsOpen() const noexcept { return fd_ >= 0; }
 
+  // Gives the descriptor up without closing it, for a caller that closes it and checks the result.
+  [[nodiscard]] int Release() noexcept { return std::exchange(fd_, -1); }
+
   // Closes the descriptor held (if any) and takes `fd` instead.
   void Reset(int fd = -1) noexcept {
     if (fd_ >= 0) ::close(fd_);

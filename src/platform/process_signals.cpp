@@ -8,16 +8,26 @@
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 namespace ninetrace {
 
 namespace {
 
-constexpr std::array<int, 3> StopSignalNumbers = {SIGHUP, SIGTERM, SIGINT};
+// Every signal that would end the process and that a handler may catch: the end of a session
+// (SIGHUP, SIGTERM, SIGINT), and the rest, sent by mistake or by a tool (SIGQUIT, SIGUSR1, a
+// forgotten alarm, a CPU limit). Faults (SIGSEGV, SIGBUS, ...) are left alone: after one nothing
+// can be trusted. SIGPIPE and SIGXFSZ are ignored instead, so a write fails and is reported.
+std::vector<int> StopSignalNumbers() {
+  std::vector<int> numbers = {SIGHUP,  SIGTERM, SIGINT,    SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+                              SIGXCPU, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSTKFLT};
+  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) numbers.push_back(number);
+  return numbers;
+}
 
 // Read by the handler, which may run on any thread at any moment: a plain int is all it touches.
 volatile sig_atomic_t pipeWriteFd = -1;
-std::array<struct sigaction, StopSignalNumbers.size()> previousActions{};
+std::array<struct sigaction, NSIG> previousActions{};
 
 void NoteStopSignal(int number) {
   const int savedErrno = errno;
@@ -28,6 +38,11 @@ void NoteStopSignal(int number) {
 }
 
 [[noreturn]] void Fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+
+void RestoreActions(const std::vector<int>& numbers, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    ::sigaction(numbers[i], &previousActions[static_cast<std::size_t>(numbers[i])], nullptr);
+}
 
 }  // namespace
 
@@ -42,10 +57,11 @@ TStopSignals::TStopSignals() {
   action.sa_handler = NoteStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;  // nobody needs a call interrupted: the pipe wakes whoever waits
-  for (std::size_t i = 0; i < StopSignalNumbers.size(); ++i) {
-    if (::sigaction(StopSignalNumbers[i], &action, &previousActions[i]) != 0) {
+  const std::vector<int> numbers = StopSignalNumbers();
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (::sigaction(numbers[i], &action, &previousActions[static_cast<std::size_t>(numbers[i])]) != 0) {
       const int error = errno;
-      for (std::size_t j = 0; j < i; ++j) ::sigaction(StopSignalNumbers[j], &previousActions[j], nullptr);
+      RestoreActions(numbers, i);
       pipeWriteFd = -1;
       errno = error;
       Fail("sigaction");
@@ -54,8 +70,8 @@ TStopSignals::TStopSignals() {
 }
 
 TStopSignals::~TStopSignals() {
-  for (std::size_t i = 0; i < StopSignalNumbers.size(); ++i)
-    ::sigaction(StopSignalNumbers[i], &previousActions[i], nullptr);
+  const std::vector<int> numbers = StopSignalNumbers();
+  RestoreActions(numbers, numbers.size());
   pipeWriteFd = -1;
 }
 
@@ -70,5 +86,7 @@ int TStopSignals::Take() {
 }
 
 void IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
+
+void IgnoreBrokenPipeSignal() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace ninetrace

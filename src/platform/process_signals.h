@@ -1,13 +1,16 @@
-// Signals that end a session (a closed terminal, a logout, Ctrl-C) turned into something the one
-// thread can wait for, so a recording is stopped by ordinary code rather than cut off.
+// Signals that would end the process (a closed terminal, a logout, Ctrl-C, a stray kill) turned
+// into something the one thread can wait for, so a recording is stopped by ordinary code rather
+// than cut off.
 #pragma once
 
 #include "platform/file_descriptor.h"
 
 namespace ninetrace {
 
-// While one lives, SIGHUP, SIGTERM and SIGINT no longer end the process: their handler only
-// writes the signal's number into a pipe, whose read end becomes readable. Only one may exist at
+// While one lives, no signal that a handler can catch ends the process any more (SIGHUP, SIGTERM,
+// SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,
+// SIGSTKFLT and the real-time signals): their handler only writes the signal's number into a pipe,
+// whose read end becomes readable. Only one may exist at
 // a time; the handlers in place before are put back when it goes.
 class TStopSignals {
  public:
@@ -30,5 +33,9 @@ class TStopSignals {
 // A file-size limit (ulimit -f) then fails a write with EFBIG, which the writers report and
 // recover from like a full disk, instead of killing the process mid-page.
 void IgnoreFileSizeSignal();
+
+// A reader gone from a pipe the window writes to (its standard error) fails that write instead
+// of ending the program mid-page.
+void IgnoreBrokenPipeSignal();
 
 }  // namespace ninetrace

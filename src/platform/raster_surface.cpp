@@ -1,8 +1,12 @@
 // The raster image and the surface's drawing state: pen, brush, background, font, clip.
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 
 #include <algorithm>
 
+#include "platform/atomic_file.h"
+#include "platform/data_file.h"
 #include "platform/raster_internal.h"
 
 namespace ninetrace {
@@ -48,7 +52,15 @@ TColorRef TRasterImage::PixelColor(std::int32_t x, std::int32_t y) const {
 }
 
 bool TRasterImage::SavePng(const std::string& path) const {
-  return image_.save(QString::fromStdString(path), "PNG");
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !image_.save(&buffer, "PNG")) return false;
+  try {
+    WriteWholeFile(path, png.constData(), static_cast<std::size_t>(png.size()));  // whole or not at all
+    return true;
+  } catch (const TFileError&) {
+    return false;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace ninetrace {
@@ -104,11 +106,27 @@ void TSerialPort::Open(std::string_view portText) {
   // modem lines say so. Blocking reads are switched back on once CLOCAL is set.
   TFileDescriptor fd(::open(name.Device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.IsOpen()) Fail(name, "Cannot open", errno);
-  // Another program reading the same line would take bytes out of the middle of frames.
+  // Another program reading the same line would take bytes out of the middle of frames. The
+  // exclusive-open flag does not stop root; the advisory lock, which other serial programs
+  // honour too, stops every recorder, root's included.
   if (::ioctl(fd.Get(), TIOCEXCL) != 0) Fail(name, "Cannot open", errno == ENOTTY ? ENOTTY : EBUSY);
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) Fail(name, "Cannot open", errno == EWOULDBLOCK ? EBUSY : errno);
 
-  termios tty{};
-  if (::tcgetattr(fd.Get(), &tty) != 0) Fail(name, "Cannot read the settings of", errno);
+  termios found{};
+  if (::tcgetattr(fd.Get(), &found) != 0) Fail(name, "Cannot read the settings of", errno);
+  // From here on a failure puts the line back as it was found, like a close does.
+  fd_ = std::move(fd);
+  name_ = name;
+  found_ = found;
+  try {
+    Configure(found);
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TSerialPort::Configure(termios tty) const {
   // Raw: a cooked line would turn 0x0D into 0x0A, swallow 0x11 and 0x13 as flow control and
   // treat 0x03 as an interrupt, all of which are ordinary bytes of a sample record.
   tty.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
@@ -120,19 +138,16 @@ void TSerialPort::Open(std::string_view portText) {
   tty.c_cc[VMIN] = 1;  // a read waits for at least one byte, without a timeout
   tty.c_cc[VTIME] = 0;
   if (::cfsetispeed(&tty, B19200) != 0 || ::cfsetospeed(&tty, B19200) != 0)
-    Fail(name, "Cannot set 19200 baud on", errno);
-  if (::tcsetattr(fd.Get(), TCSANOW, &tty) != 0) Fail(name, "Cannot configure", errno);
+    Fail(name_, "Cannot set 19200 baud on", errno);
+  if (::tcsetattr(fd_.Get(), TCSANOW, &tty) != 0) Fail(name_, "Cannot configure", errno);
   // tcsetattr succeeds when any one setting took; check the ones a frame depends on.
   termios applied{};
-  if (::tcgetattr(fd.Get(), &applied) != 0) Fail(name, "Cannot read the settings of", errno);
+  if (::tcgetattr(fd_.Get(), &applied) != 0) Fail(name_, "Cannot read the settings of", errno);
   if (::cfgetispeed(&applied) != B19200 || (applied.c_cflag & CSIZE) != CS8 || (applied.c_lflag & ICANON) != 0)
-    throw TPortError("Cannot configure " + Describe(name) + ": the port does not accept 19200 baud, 8 data bits, no parity.");
+    throw TPortError("Cannot configure " + Describe(name_) + ": the port does not accept 19200 baud, 8 data bits, no parity.");
 
-  const int flags = ::fcntl(fd.Get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) Fail(name, "Cannot configure", errno);
-
-  fd_ = std::move(fd);
-  name_ = name;
+  const int flags = ::fcntl(fd_.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd_.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) Fail(name_, "Cannot configure", errno);
 }
 
 TSerialPort& TSerialPort::operator=(TSerialPort&& other) noexcept {
@@ -140,13 +155,20 @@ TSerialPort& TSerialPort::operator=(TSerialPort&& other) noexcept {
     Close();
     fd_ = std::move(other.fd_);
     name_ = std::move(other.name_);
+    found_ = std::exchange(other.found_, std::nullopt);
   }
   return *this;
 }
 
 void TSerialPort::Close() noexcept {
-  if (fd_.IsOpen()) ::ioctl(fd_.Get(), TIOCNXCL);
-  fd_.Reset();
+  if (fd_.IsOpen()) {
+    // A terminal left raw would not echo or edit lines any more (`record --port /dev/tty`); a
+    // device already gone refuses, and there is nothing left to put back.
+    if (found_) ::tcsetattr(fd_.Get(), TCSANOW, &*found_);
+    ::ioctl(fd_.Get(), TIOCNXCL);
+  }
+  found_.reset();
+  fd_.Reset();  // the advisory lock goes with the last descriptor
 }
 
 void TSerialPort::Lost(int error) const {

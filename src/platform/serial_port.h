@@ -1,8 +1,11 @@
 // The serial line from the converter: opened for this program alone, 19200 baud 8N1, raw, and
-// only ever read.
+// only ever read; its settings are given back as they were found when it is closed.
 #pragma once
 
+#include <termios.h>
+
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -42,13 +45,14 @@ class TSerialPort {
 
   TSerialPort() = default;
   ~TSerialPort() { Close(); }
-  TSerialPort(TSerialPort&&) noexcept = default;
+  TSerialPort(TSerialPort&& other) noexcept { *this = std::move(other); }
   TSerialPort& operator=(TSerialPort&& other) noexcept;
 
   // Opens and configures the port named by the port field; throws TPortError.
   void Open(std::string_view portText);
-  // Gives up the exclusive use too: it would outlast the close while another handle (such as a
-  // simulator's) keeps the line open, and lock this program out of its own next recording.
+  // Puts the line settings back as Open found them and gives up the exclusive use too: it would
+  // outlast the close while another handle (such as a simulator's) keeps the line open, and lock
+  // this program out of its own next recording.
   void Close() noexcept;
   bool IsOpen() const { return fd_.IsOpen(); }
   const TPortName& Name() const { return name_; }
@@ -61,9 +65,12 @@ class TSerialPort {
 
  private:
   [[noreturn]] void Lost(int error) const;
+  // Sets raw 19200 8N1 from the settings found; throws TPortError.
+  void Configure(termios tty) const;
 
   TFileDescriptor fd_;
   TPortName name_;
+  std::optional<termios> found_;  // the settings at open, restored at close
 };
 
 }  // namespace ninetrace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -194,7 +197,7 @@ TEST_F(RecorderTest, AFailedPageWriteStopsTheRecordingAndKeepsTheWholePages) {
   } catch (const TRecordingError& e) {
     message = e.what();
   }
-  EXPECT_EQ(message, std::string("Recording stopped: cannot write to ") + FirstName +
+  EXPECT_EQ(message, std::string("Recording stopped: cannot write to ") + FirstName + " in " + dir.Path().string() +
                          ": File too large. The 1 page recorded before is kept; the page being written is lost.");
   EXPECT_FALSE(recorder.Running());
   EXPECT_FALSE(recorder.Port().IsOpen());
@@ -258,7 +261,9 @@ TEST_F(RecorderTest, AVanishedDeviceStopsTheRecordingAndKeepsEveryRecord) {
     message = e.what();
   }
   EXPECT_EQ(message.rfind("Recording stopped: " + pty.SlavePath() + " is gone (", 0), 0u) << message;
-  EXPECT_NE(message.find(std::string(" 2 pages are kept in ") + FirstName + "."), std::string::npos) << message;
+  EXPECT_NE(message.find(std::string(" 2 pages are kept in ") + FirstName + " in " + dir.Path().string() + "."),
+            std::string::npos)
+      << message;
   EXPECT_FALSE(recorder.Running());
   EXPECT_FALSE(recorder.Port().IsOpen());
   EXPECT_FALSE(recorder.DataFile().IsOpen());
@@ -266,3 +271,99 @@ TEST_F(RecorderTest, AVanishedDeviceStopsTheRecordingAndKeepsEveryRecord) {
 }
 
 }  // namespace
+
+// Another program takes the file from under the recorder between two pages. The recorder knows
+// its file by the open descriptor: it never writes into or removes what the name leads to now,
+// stops as Stop does, and keeps every record it still holds, or says exactly which are lost.
+TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingSilently) {
+  namespace fs = std::filesystem;
+  const TBytes users(100, 'u');  // a file of the user's that ends up under the recording's name
+  const auto usersFileInstead = [&](const fs::path& name) {
+    std::ofstream(dir / "users.txt", std::ios::binary).write(reinterpret_cast<const char*>(users.data()), 100);
+    fs::rename(dir / "users.txt", name);
+  };
+  const std::string second = "160302 090507_2.bin";
+  struct TRow {
+    const char* Name;
+    std::function<void(const fs::path&)> Take;
+    std::size_t Records;    // received before the stop
+    std::string Message;    // part of what the recorder says
+    TBytes AtName;          // left under the original name afterwards
+    std::string SavedAs;    // where the records went; empty when nothing was saved
+    TBytes Saved;
+    rlim_t SizeLimit = RLIM_INFINITY;
+    fs::path MovedTo = {};  // where the folder went, the file in it whole
+  };
+  const fs::path moved = dir.Path().string() + "-moved";
+  TBytes cut = Pages(1500, 2);
+  std::fill(cut.begin() + 3000, cut.begin() + PageSize, 0);
+  const std::vector<TRow> rows = {
+      {"deleted", [](const fs::path& name) { fs::remove(name); }, 1500,
+       " was deleted by another program while recording. Nothing is lost: the 1 page recorded and the 500 records of "
+       "the page in progress are saved as " + std::string(FirstName),
+       Pages(1500, 2), FirstName, Pages(1500, 2)},
+      {"another file renamed over it", usersFileInstead, 1500, " was replaced by another program", users,
+       second, Pages(1500, 2)},
+      {"a symbolic link put in its place",
+       [&](const fs::path& name) {
+         fs::remove(name);
+         fs::create_symlink(dir / "elsewhere.bin", name);
+       },
+       1500, " was replaced by another program while recording. Nothing is lost", {}, second, Pages(1500, 2)},
+      {"moved aside and another file put in its place",
+       [&](const fs::path& name) {
+         fs::rename(name, dir / "aside.bin");
+         usersFileInstead(name);
+       },
+       1500, " was replaced by another program", users, second, Pages(1500, 2)},
+      {"renamed", [&](const fs::path& name) { fs::rename(name, dir / "renamed.bin"); }, 1500,
+       " was renamed by another program", Pages(1500, 2), FirstName, Pages(1500, 2)},
+      {"cut short", [](const fs::path& name) { fs::resize_file(name, 3000); }, 1500,
+       "it held 3000 bytes where 7000 were written. The last 572 records written before were cut away and are lost",
+       cut, "", {}},
+      {"written into", [](const fs::path& name) { std::ofstream(name, std::ios::app) << "appended"; }, 1500,
+       "What it added after the recording was removed", Pages(1500, 2), "", {}},
+      {"replaced before the first page, which does not fit", usersFileInstead, 500,
+       "Saving them failed (File too large), so the 0 pages recorded and the 500 records of the page in progress are lost.",
+       users, "", {}, 3000},
+      {"its folder removed", [&](const fs::path&) { fs::remove_all(dir.Path()); }, 1500,
+       " was deleted by another program while recording. Its folder is gone too, so the 1 page recorded and the 500 "
+       "records of the page in progress could not be saved and are lost.",
+       {}, "", {}},
+      {"its folder moved", [&](const fs::path&) { fs::rename(dir.Path(), moved); }, 1500,
+       " was renamed by another program while recording. Its folder was moved or removed; the file lives on under a "
+       "name this program cannot tell, holding the 1 page recorded and the 500 records of the page in progress.",
+       {}, "", {}, RLIM_INFINITY, moved},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    fs::create_directories(dir.Path());
+    for (const auto& entry : fs::directory_iterator(dir.Path())) fs::remove(entry.path());
+    recorder.Run(pty.SlavePath());
+    Send(Frames(0, row.Records));
+    ASSERT_TRUE(TickUntilReceived(static_cast<std::int64_t>(row.Records)));
+    row.Take(dir / FirstName);
+    std::string message;
+    try {
+      TFileSizeLimit limit(row.SizeLimit);
+      recorder.Stop();
+    } catch (const TRecordingError& e) {
+      message = e.what();
+    }
+    EXPECT_NE(message.find(row.Message), std::string::npos) << message;
+    EXPECT_EQ(message.find("Recording stopped: " + std::string(FirstName) + " in " + dir.Path().string()), 0u) << message;
+    EXPECT_FALSE(recorder.Running());
+    EXPECT_FALSE(recorder.DataFile().IsOpen());
+    EXPECT_TRUE(ReadWholeFile(dir / FirstName) == row.AtName);
+    if (!row.SavedAs.empty()) {
+      EXPECT_EQ(recorder.FileName(), row.SavedAs);
+      EXPECT_TRUE(ReadWholeFile(dir / row.SavedAs) == row.Saved);
+    } else if (fs::exists(dir.Path())) {
+      EXPECT_FALSE(fs::exists(dir / second)) << "a partial copy was left";
+    }
+    if (!row.MovedTo.empty()) {
+      EXPECT_TRUE(ReadWholeFile(row.MovedTo / FirstName) == Pages(1500, 2));
+      fs::remove_all(row.MovedTo);
+    }
+  }
+}

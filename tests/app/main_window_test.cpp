@@ -255,10 +255,11 @@ class MainWindowTest : public QObject {
     QVERIFY(text.contains("/dev/no-such-converter"));
     QCOMPARE(form.findChild<QPushButton*>("ButtonRunStop")->text(), QStringLiteral("Run"));
   }
-  // Logout, shutdown or a closed terminal: the window stops the recording as Stop does (the page
-  // in progress written with its zero tail) and closes as if the person had closed it.
+  // Logout, shutdown, a closed terminal or a stray signal that would end the program: the window
+  // stops the recording as Stop does (the page in progress written with its zero tail) and closes
+  // as if the person had closed it.
   void stopSignalsStopTheRecordingAndCloseTheWindow() {
-    for (int number : {SIGHUP, SIGTERM, SIGINT}) {
+    for (int number : {SIGHUP, SIGTERM, SIGINT, SIGQUIT, SIGUSR1, SIGALRM}) {
       TSerialPty line;
       Window w({QString::fromStdString(line.SlavePath())});
       TStopSignalNotifier notifier([&](int) { w.form.close(); });
@@ -272,6 +273,22 @@ class MainWindowTest : public QObject {
       QCOMPARE(CountedRecords(w.form.Recorder().FilePath()), 200);
       QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
     }
+  }
+
+  // Another program deletes the recording while it runs: Stop says so, and the records still in
+  // the open file are saved under the recording's name, where View finds them.
+  void aRecordingDeletedMeanwhileIsSavedAndStopSaysSo() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    QVERIFY(RecordFrames(w, line, 300));
+    std::filesystem::remove(w.form.Recorder().FilePath());
+    QPushButton* run = w.Find<QPushButton>("ButtonRunStop");
+    QTest::mouseClick(run, Qt::LeftButton);
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].contains("was deleted by another program while recording. Nothing is lost"), qPrintable(w.errors[0]));
+    QCOMPARE(run->text(), QStringLiteral("Run"));
+    QCOMPARE(CountedRecords(w.form.Recorder().FilePath()), 300);
   }
 
   // The converter's line goes away (a pulled USB adapter; here the pseudo-terminal's other end

@@ -42,7 +42,8 @@ wait_for() {
 # --- an X server on a free display --------------------------------------------------------
 exec 3> "$work/display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-pids+=($!)
+xvfb=$!
+pids+=($xvfb)
 exec 3>&-
 wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$work/display")"
@@ -177,7 +178,6 @@ check_newest_recording() {
   local bytes
   bytes=$(stat -c %s "$newest")
   [ "$bytes" -gt 0 ] && [ $((bytes % 7000)) -eq 0 ] || fail "$2: $newest is $bytes bytes, not whole pages"
-  local kept
   kept=$(od -An -v -tx1 -w7 "$newest" | grep -c -v -x -- "$zero" || true)
   [ "$kept" -ge "$1" ] || fail "$2: only $kept records kept in $newest"
 }
@@ -215,5 +215,35 @@ wait_for_exit "$ninetrace" 50 || fail "the program did not end on SIGHUP while r
 [ "$status" -eq 0 ] || fail "exit status $status after SIGHUP"
 check_newest_recording 300 "after SIGHUP"
 [ "$(ls "$work"/*.bin | wc -l)" -eq $((recordings_before + 2)) ] || fail "no recording made before SIGHUP"
+
+# Checks that the newest recording holds the page that was in progress: records past the last
+# whole page, padded with zeros ($1 names the case).
+check_page_in_progress_kept() {
+  check_newest_recording 1 "$1"
+  [ $((kept % 1000)) -ne 0 ] || fail "$1: $kept records in $newest, a multiple of a page: the page in progress is lost"
+}
+
+# At the real line rate (213 frames a second) a second of recording is a page in progress only.
+"$cli" simulate > "$work/port3" &
+pids+=($!)
+wait_for 100 test -s "$work/port3" || fail "the third simulator did not start"
+
+# --- a stray signal that would end the program (SIGQUIT): stopped as Stop, then closed ---------
+start_program "$(head -n 1 "$work/port3")"
+click 1053 153  # Run
+sleep 1
+kill -QUIT "$ninetrace"
+wait_for_exit "$ninetrace" 50 || fail "the program did not end on SIGQUIT while recording"
+[ "$status" -eq 0 ] || fail "exit status $status after SIGQUIT"
+check_page_in_progress_kept "after SIGQUIT"
+
+# --- the display goes away while recording: the X server dies, the toolkit ends the process ----
+start_program "$(head -n 1 "$work/port3")"
+click 1053 153  # Run
+sleep 1
+kill -KILL "$xvfb"
+wait_for_exit "$ninetrace" 100 || fail "the program did not end when its display went away"
+check_page_in_progress_kept "after the display went away"
+grep -q "the display went away while recording" "$work/ninetrace.log" || fail "nothing said about the display going away"
 
 echo "end to end: $pages pages recorded, $records records checked, captions and pixels as expected"

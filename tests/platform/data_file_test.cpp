@@ -1,4 +1,5 @@
 #include "platform/data_file.h"
+#include "platform/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -8,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <future>
 #include <numeric>
 
@@ -148,3 +151,38 @@ TEST(DataFile, OpenReadRefusesWhatIsNotARegularFileWithoutWaiting) {
 }
 
 }  // namespace
+
+// A file written whole replaces its target only when complete, through a link to the file it
+// leads to, keeping who may read it; abandoned, it leaves the target and no temporary behind.
+TEST(AtomicFile, TheTargetChangesOnlyWhenWholeAndStaysWhatItWas) {
+  namespace fs = std::filesystem;
+  TTempDirectory dir;
+  const auto text = [](const fs::path& name) {
+    std::ifstream in(name);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const fs::path target = dir / "out.csv", link = dir / "link.csv";
+  std::ofstream(target) << "old";
+  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+  fs::create_symlink(target, link);
+  {
+    TAtomicFile file(link);
+    EXPECT_TRUE(file.Replaces());
+    file.Write("new, half", 9);
+    EXPECT_EQ(text(target), "old");
+  }  // abandoned: a signal or a full disk on the way
+  EXPECT_EQ(text(target), "old");
+  EXPECT_EQ(dir.Names().size(), 2u) << "a temporary was left";
+
+  WriteWholeFile(link, "new", 3);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(text(target), "new");
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(dir.Names().size(), 2u);
+
+  TAtomicFile device("/dev/null");  // cannot be replaced: written where it is
+  EXPECT_FALSE(device.Replaces());
+  device.Write("x", 1);
+  EXPECT_NO_THROW(device.Commit());
+  EXPECT_THROW(TAtomicFile(dir / "no-such-folder" / "out.csv"), TFileError);
+}

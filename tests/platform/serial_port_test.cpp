@@ -216,18 +216,47 @@ TEST(SerialPort, AVanishedDeviceIsLostWhileAQuietLineIsJustEmpty) {
   EXPECT_THROW(port.Read(got, 9), TPortLost);
 }
 
-TEST(SerialPort, APortInUseIsRefusedWithTheReason) {
+// Root ignores the exclusive-open flag, so only the advisory lock keeps a second recorder of
+// root's off the line; an ordinary user meets both.
+TEST(SerialPort, APortInUseIsRefusedWithTheReasonEvenForRoot) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the second opener as another user";
   TSerialPty pty;
   ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
   const auto open = [&] { return OpenMessage(pty.SlavePath()); };
+  const std::string inUse =
+      "Cannot open " + pty.SlavePath() + ": the port is in use by another program. Close that program, or choose another port.";
   TSerialPort owner;
   owner.Open(pty.SlavePath());
-  EXPECT_EQ(AsUnprivilegedUser(open), "Cannot open " + pty.SlavePath() +
-                                          ": the port is in use by another program. "
-                                          "Close that program, or choose another port.");
+  EXPECT_EQ(AsUnprivilegedUser(open), inUse);
+  EXPECT_EQ(open(), inUse) << "as root";
   owner.Close();
   EXPECT_EQ(AsUnprivilegedUser(open), "opened");
+  EXPECT_EQ(open(), "opened");
+}
+
+// A terminal given as the port (`record --port /dev/tty`) must not be left raw and silent.
+TEST(SerialPort, TheLineSettingsAreGivenBackAsFoundOnEveryWayOut) {
+  const auto settings = [](const std::string& path) {
+    termios tty{};
+    const TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    ::tcgetattr(fd.Get(), &tty);
+    return std::vector<tcflag_t>{tty.c_iflag, tty.c_oflag, tty.c_cflag, tty.c_lflag, ::cfgetispeed(&tty),
+                                 tty.c_cc[VMIN], tty.c_cc[VINTR]};
+  };
+  const std::function<void(TSerialPort&)> endings[] = {
+      [](TSerialPort& port) { port.Close(); },
+      [](TSerialPort& port) { TSerialPort moved = std::move(port); },  // destroyed, never closed
+  };
+  for (const auto& end : endings) {
+    TSerialPty pty;
+    MakeLineCooked(pty.SlavePath());
+    const std::vector<tcflag_t> found = settings(pty.SlavePath());
+    TSerialPort port;
+    port.Open(pty.SlavePath());
+    ASSERT_NE(settings(pty.SlavePath()), found) << "the port was not made raw";
+    end(port);
+    EXPECT_EQ(settings(pty.SlavePath()), found);
+  }
 }
 
 // Joining a group is advised only when that group may read and write the port and is not the

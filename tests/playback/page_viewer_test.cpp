@@ -448,7 +448,10 @@ TEST_F(PageViewer, WhileRecordingTheViewerLeavesTheRecordingAlone) {
     }
     return std::int64_t{-1};
   };
-  ASSERT_EQ(fileAt(), 2 * PageBytes);
+  // Pages go to the recorder's own offsets, so the descriptor's position is whatever it is; the
+  // viewer must not move it all the same.
+  const std::int64_t position = fileAt();
+  ASSERT_GE(position, 0);
 
   EXPECT_FALSE(viewer.FileOpen());
   cursorX = 0;
@@ -459,7 +462,7 @@ TEST_F(PageViewer, WhileRecordingTheViewerLeavesTheRecordingAlone) {
   EXPECT_THROW(viewer.View(recorder.FilePath()), TFileError);
   EXPECT_THROW(viewer.Open(recorder.FilePath()), TFileError);
 
-  EXPECT_EQ(fileAt(), 2 * PageBytes);
+  EXPECT_EQ(fileAt(), position);
   EXPECT_EQ(recorder.PageBuffer(), page);
   EXPECT_TRUE(recorder.Running());
   EXPECT_TRUE(captions.empty());

@@ -41,13 +41,18 @@ TEST(CliArguments, BadCommandLinesFailWithAMessage) {
       {{"export", file, "--from-page", "two"}, "--from-page needs a page number from 1"},
       {{"export", file, "--to-page", "0"}, "--to-page needs a page number from 1"},
       {{"export", file, "--from-page", "3", "--to-page", "2"}, "--from-page 3 is after --to-page 2"},
-      {{"export", file, "-o", dir / "no-such-dir" / "out.csv"}, "cannot create"},
+      {{"export", file, "-o", dir / "no-such-dir" / "out.csv"}, "Cannot create"},
       {{"export", file, "--pages", "1"}, "unknown option --pages"},
       {{"simulate", "--replay", missing}, "Cannot open " + missing},
       {{"simulate", "--loop"}, "--loop needs --replay"},
       {{"simulate", "--replay", file, "--faults"}, "do not apply to --replay"},
       {{"simulate", "--rate", "fast"}, "--rate needs a number"},
       {{"simulate", "--rate", "0"}, "--rate needs a number above 0, at most 1000"},
+      {{"info", "--", "--help"}, "Cannot open --help"},
+      {{"export", "--", "--time"}, "Cannot open --time"},
+      {{"record", "--port", "1", "--", "--dir"}, "unexpected argument --dir"},
+      {{"simulate", "--", "--faults"}, "unexpected argument --faults"},
+      {{"ports", "--", "--dev"}, "unexpected argument --dev"},
   };
   for (const TBadCall& call : calls) {
     std::string line;
@@ -59,6 +64,20 @@ TEST(CliArguments, BadCommandLinesFailWithAMessage) {
   }
   // A port that cannot be opened leaves no empty recording ("yymmdd hhnnss.bin") behind.
   for (const auto& name : dir.Names()) EXPECT_EQ(name.find(' '), std::string::npos) << name;
+}
+
+// "--" ends the options, so a file whose name starts with "-" can be named.
+TEST(CliArguments, ADoubleDashEndsTheOptions) {
+  TTempDirectory dir;
+  WriteRecording(dir / "-r.bin", 1500, 500);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());  // the name as typed, not a path starting with "/"
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"info", "--", "-r.bin"}, {"export", "-o", "out.csv", "--", "-r.bin"}, {"ports", "--"}}) {
+    const TCliResult run = RunCli(args, dir.Path(), 10s);
+    EXPECT_EQ(run.Status, 0) << args[0] << ": " << run.Err;
+  }
+  std::filesystem::current_path(before);
 }
 
 TEST(CliArguments, EveryCommandDescribesItselfOnHelp) {

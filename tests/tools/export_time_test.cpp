@@ -96,6 +96,21 @@ TEST_F(ExportTime, WithoutAStartTimeInTheNameOnlySeconds) {
   }
 }
 
+// 29 March 2026, 02:30 never happened in Berlin: the clocks went from 02:00 to 03:00. The name is
+// still a recording's, read as the moment 02:30 names in the winter offset, and said so plainly.
+TEST_F(ExportTime, ALocalTimeSkippedByTheClocksIsStillAStartTime) {
+  ::setenv("TZ", "Europe/Berlin", 1);
+  const auto file = dir_ / "260329 023000.bin";
+  WriteRecording(file, 10, 0);
+  const TCliResult r = RunCli({"export", file.string(), "--time"}, dir_.Path());
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Row(r.Out, 1, 3), "0,0.0000000,2026-03-29T03:30:00.000");
+  EXPECT_NE(r.Err.find("the start time in the name 260329 023000.bin does not exist in the local time zone (the clocks "
+                       "went forward then); it is read as 2026-03-29T03:30:00"),
+            std::string::npos)
+      << r.Err;
+}
+
 // A slow export (its reader stalls) keeps a log of its standard error free of progress lines.
 TEST_F(ExportTime, NoProgressLineInALog) {
   const auto file = dir_ / "161231 235959.bin";

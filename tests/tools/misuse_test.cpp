@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <fstream>
+
 #include "../platform/test_files.h"
 #include "cli_run.h"
 #include "recordings.h"
@@ -57,6 +59,8 @@ TEST_F(CliMisuse, NoCommandWritesOverItsOwnInputUnderAnyName) {
       {"simulate --device the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", rec}, "will not write to " + rec},
       {"simulate --device a link to it", {"simulate", "--replay", rec, "--rate", "1000", "--device", dir_ / "link.csv"}, "it is " + rec},
       {"simulate --log the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", line, "--log", rec}, "it is " + rec},
+      {"simulate --device F --log F", {"simulate", "--seconds", "1", "--device", rec, "--log", rec}, "will not log to " + rec},
+      {"simulate --device F --log a link to F", {"simulate", "--seconds", "1", "--device", rec, "--log", dir_ / "hard.csv"}, "it is the --device being written"},
   };
   for (const TRow& row : rows) {
     ExpectRefused(row, dir_.Path());
@@ -75,6 +79,46 @@ TEST_F(CliMisuse, AnInputCutShortWhileReadIsAnErrorNotAQuietEnd) {
   EXPECT_NE(replay.Err().find("Cannot read " + recording_.string() + ": it became shorter while being read"),
             std::string::npos)
       << replay.Err();
+}
+
+// An export's output is whole or absent: ended by a signal or a full disk, the file given with -o
+// keeps what it held and no temporary file stays behind.
+TEST_F(CliMisuse, AnExportCutShortLeavesTheOutputAsItWas) {
+  const fs::path big = dir_ / "big.bin", out = dir_ / "out.csv";
+  WriteRecording(big, 1'500'000, 0);  // about 90 MB of CSV: it takes a while
+  TCliSetup fullDisk;
+  fullDisk.FileSizeLimit = 1 << 20;
+  const struct {
+    const char* Name;
+    int Signal;  // 0: none, the disk fills
+    TCliSetup Setup;
+    std::string Message;
+  } rows[] = {
+      {"SIGTERM", SIGTERM, {}, "stopped by SIGTERM"},
+      {"SIGHUP", SIGHUP, {}, "stopped by SIGHUP"},
+      {"SIGINT", SIGINT, {}, "stopped by SIGINT"},
+      {"a full disk", 0, fullDisk, "File too large"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    std::ofstream(out) << "the user's old export\n";
+    TCliRun run({"export", big, "-o", out}, dir_.Path(), "export", row.Setup);
+    const auto partFiles = [&] {
+      std::vector<std::string> parts;
+      for (const std::string& name : dir_.Names())
+        if (name.starts_with(".out.csv.")) parts.push_back(name);
+      return parts;
+    };
+    if (row.Signal != 0) {
+      ASSERT_TRUE(run.WaitUntil([&] { return !partFiles().empty(); }, 10s)) << run.Err();
+      run.Signal(row.Signal);
+    }
+    ASSERT_TRUE(run.WaitForExit(30s));
+    EXPECT_EQ(run.Status(), 1);
+    EXPECT_NE(run.Err().find(row.Message + "; " + out.string() + " is left as it was"), std::string::npos) << run.Err();
+    EXPECT_EQ(ReadText(out), "the user's old export\n");
+    EXPECT_EQ(partFiles(), std::vector<std::string>{});
+  }
 }
 
 TEST_F(CliMisuse, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {

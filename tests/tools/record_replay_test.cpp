@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <functional>
 #include <regex>
 
 #include "../platform/test_files.h"
@@ -145,26 +148,33 @@ TEST_F(CliRecord, AReplayFramesEveryRecordOnceAndStopsAtTheEnd) {
   EXPECT_TRUE(ReadWholeFile(log_) == expected);
 }
 
-// Closing the terminal or losing the ssh session sends SIGHUP: the recording stops as Stop does,
-// so even a recording with no whole page yet keeps what arrived, in one zero-padded page.
-TEST_F(CliRecord, SighupStopsAsStopDoesEvenBeforeTheFirstPage) {
-  TCliRun simulator({"simulate", "--log", log_}, dir_.Path(), "simulate");
-  const std::string port = simulator.FirstLine();
-  ASSERT_FALSE(port.empty()) << simulator.Err();
-  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record");
-  // About 213 frames a second: well into the first page, far from its end.
-  EXPECT_FALSE(record.WaitForExit(1500ms));
-  record.Signal(SIGHUP);
-  ASSERT_TRUE(record.WaitForExit(10s));
-  EXPECT_EQ(record.Status(), 0) << record.Err();
-  simulator.Signal(SIGTERM);
-  ASSERT_TRUE(simulator.WaitForExit(10s));
+// Closing the terminal or losing the ssh session sends SIGHUP; a stray kill may send any signal
+// that would end the process. Each stops the recording as Stop does, so even a recording with no
+// whole page yet keeps what arrived, in one zero-padded page.
+TEST_F(CliRecord, EverySignalThatWouldEndItStopsAsStopDoesEvenBeforeTheFirstPage) {
+  for (const int signal : {SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGPROF}) {
+    SCOPED_TRACE(::sigabbrev_np(signal));
+    fs::remove(log_);
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    TCliRun simulator({"simulate", "--log", log_}, dir_.Path(), "simulate");
+    const std::string port = simulator.FirstLine();
+    ASSERT_FALSE(port.empty()) << simulator.Err();
+    TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record");
+    // About 213 frames a second: well into the first page, far from its end.
+    EXPECT_FALSE(record.WaitForExit(1500ms));
+    record.Signal(signal);
+    ASSERT_TRUE(record.WaitForExit(10s));
+    EXPECT_EQ(record.Status(), 0) << record.Err();
+    simulator.Signal(SIGTERM);
+    ASSERT_TRUE(simulator.WaitForExit(10s));
 
-  const TBytes recorded = ReadWholeFile(FindRecording(out_));
-  ASSERT_EQ(recorded.size(), PageSize);
-  const std::size_t data = DataRecords(recorded);
-  EXPECT_GT(data, 100u);
-  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+    const TBytes recorded = ReadWholeFile(FindRecording(out_));
+    ASSERT_EQ(recorded.size(), PageSize);
+    const std::size_t data = DataRecords(recorded);
+    EXPECT_GT(data, 100u);
+    EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+  }
 }
 
 // `ulimit -f 20` allows 20480 bytes: two pages fit, the third does not. That is a full disk, not
@@ -223,3 +233,51 @@ TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {
 }
 
 }  // namespace
+
+// What another program does to the recording while `record` runs reaches the user as a failure
+// that says what became of the records, never as "N pages" and a path that is not the recording.
+TEST_F(CliRecord, AFileOrFolderTakenWhileRecordingStopsWithWhatWasKept) {
+  const std::string users = "the user's own file\n";
+  struct TRow {
+    const char* Name;
+    std::function<void(const fs::path&)> Take;
+    std::string Message;
+  };
+  const std::vector<TRow> rows = {
+      {"the name given to another file",
+       [&](const fs::path& file) {
+         std::ofstream(dir_ / "users.txt") << users;
+         fs::rename(dir_ / "users.txt", file);
+       },
+       " was replaced by another program while recording. Nothing is lost: "},
+      {"the folder removed", [&](const fs::path&) { fs::remove_all(out_); }, "Its folder is gone too, so the "},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    TCliRun simulator({"simulate", "--rate", "10"}, dir_.Path(), "simulate");
+    const std::string port = simulator.FirstLine();
+    ASSERT_FALSE(port.empty()) << simulator.Err();
+    TCliRun record({"record", "--port", port, "--pages", "50", "--dir", out_}, dir_.Path(), "record");
+    fs::path file;
+    ASSERT_TRUE(record.WaitUntil(
+        [&] {
+          file = FindRecording(out_);
+          return !file.empty() && fs::file_size(file) >= PageSize;
+        },
+        20s));
+    row.Take(file);
+    ASSERT_TRUE(record.WaitForExit(10s));
+    simulator.Signal(SIGTERM);
+    ASSERT_TRUE(simulator.WaitForExit(10s));
+    EXPECT_EQ(record.Status(), 1);
+    EXPECT_NE(record.Err().find(row.Message), std::string::npos) << record.Err();
+    EXPECT_EQ(record.Out(), "");
+    if (fs::exists(out_)) {
+      EXPECT_EQ(ReadText(file), users);
+      const fs::path saved = out_ / (file.stem().string() + "_2.bin");
+      EXPECT_GE(fs::file_size(saved), 2 * PageSize);
+    }
+  }
+}

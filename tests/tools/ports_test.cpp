@@ -1,7 +1,11 @@
 // ports: who may open a device and why not, and the listing of a made-up sysfs and /dev tree.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <fstream>
+#include <sstream>
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
@@ -166,6 +170,42 @@ TEST_F(PortsListing, EveryPortWithWhatTheSystemKnows) {
                        "  USB: 067b:2303, Prolific Technology Inc., USB-Serial Controller\n"
                        "  you may open it: no: there is no device node " +
                        d + "/ttyUSB1 (is udev running?)\n");
+}
+
+// Root may open every port, so the verdicts are judged as an ordinary user, from the real
+// identity and group database: who owns each node and which group may read and write it.
+TEST_F(PortsListing, APersonIsToldWhatWouldLetThemOpenEachPort) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the nodes to other owners";
+  const group* dialout = ::getgrnam("dialout");
+  if (dialout == nullptr) GTEST_SKIP() << "no group dialout";
+  fs::permissions(dir_.Path(), fs::perms(0755));
+  const struct {
+    const char* Node;
+    gid_t Group;
+    mode_t Mode;
+  } nodes[] = {{"ttyS0", dialout->gr_gid, 0660}, {"ttyACM0", 0, 0660}, {"ttyUSB0", dialout->gr_gid, 0640}};
+  for (const auto& node : nodes) {
+    ASSERT_EQ(::chown((dev_ / node.Node).c_str(), 0, node.Group), 0);
+    ASSERT_EQ(::chmod((dev_ / node.Node).c_str(), node.Mode), 0);
+  }
+  TCliSetup person;
+  person.OrdinaryUser = true;
+  const TCliResult r = RunCli({"ports", "--sysfs", sys_.string(), "--dev", dev_.string()}, dir_.Path(), 60s, person);
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  std::vector<std::string> verdicts;
+  std::istringstream lines(r.Out);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("  you may open it: ", 0) == 0) verdicts.push_back(line.substr(19));
+  const std::string noGroupOfYours = ", which gives no group of yours read and write access; ask the administrator, or "
+                                     "add a udev rule that gives the device to a group you are in (see ninetrace-cli(1))";
+  const std::vector<std::string> expected{
+      "no: the group dialout may read and write it; add your user to that group (sudo usermod -aG dialout $USER), "
+      "then log out and in again",
+      "no: owned by root:root, mode 0660" + noGroupOfYours,
+      "no: owned by root:dialout, mode 0640" + noGroupOfYours,
+      "no: there is no device node " + (dev_ / "ttyUSB1").string() + " (is udev running?)",
+  };
+  EXPECT_EQ(verdicts, expected) << r.Out;
 }
 
 TEST_F(PortsListing, NoneFoundAndAnUnreadableSysfs) {

@@ -96,6 +96,9 @@ TEST_F(CliMisuse, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {
 
 TEST_F(CliMisuse, OutputThatCannotBeWrittenIsReported) {
   const std::string rec = recording_;
+  // A machine with one port, so that `ports` has a line to write.
+  const fs::path sys = dir_ / "sys", tty = sys / "class/tty/ttyACM0";
+  fs::create_directories(tty);
   TCliSetup full, closed;
   full.Stdout = "/dev/full";
   closed.Stdout = "-";
@@ -106,12 +109,18 @@ TEST_F(CliMisuse, OutputThatCannotBeWrittenIsReported) {
            {"export >&-", {"export", rec}, "cannot write standard output", closed},
            {"simulate >&-: nobody learns the line", {"simulate", "--seconds", "5"}, "cannot write standard output", closed},
            {"--help > /dev/full", {"info", "--help"}, "cannot write standard output", full},
+           {"ports > /dev/full", {"ports", "--sysfs", sys.string(), "--dev", dir_.Path().string()},
+            "ninetrace-cli ports: cannot write to standard output", full},
        })
     ExpectRefused(row, dir_.Path());
 
-  // A command that writes nothing to standard output does not need it.
-  const TCliResult toFile = RunCli({"export", rec, "-o", dir_ / "out.csv"}, dir_.Path(), 10s, closed);
+  // A command that writes nothing to standard output does not need it; an output that was
+  // longer before is replaced whole, not written over.
+  const fs::path out = dir_ / "out.csv";
+  std::ofstream(out) << std::string(1'000'000, 'x');
+  const TCliResult toFile = RunCli({"export", rec, "-o", out}, dir_.Path(), 10s, closed);
   EXPECT_EQ(toFile.Status, 0) << toFile.Err;
+  EXPECT_EQ(ReadText(out), RunCli({"export", rec}, dir_.Path()).Out);
 }
 
 // Root reads and writes anywhere; a person does not. Run as an ordinary user, each refusal says

@@ -85,7 +85,7 @@ void WriteAttribute(const fs::path& file, const std::string& text) {
   std::ofstream(file) << text << "\n";
 }
 
-// A machine with a built-in UART, an unpopulated ttyS1, a USB serial adapter with a stable
+// A machine with a built-in UART, an unpopulated ttyS1 and ttyS2, a USB serial adapter with a stable
 // name, a USB modem, an adapter whose node udev never made, and a virtual console.
 class PortsListing : public ::testing::Test {
  protected:
@@ -97,6 +97,7 @@ class PortsListing : public ::testing::Test {
     Driver(uart / "00:01:0", "serial-base/drivers/ctrl");
     AddTty("ttyS0", uart / "00:01:0/00:01:0.0", "serial-base/drivers/port", "4");
     AddTty("ttyS1", sys_ / "devices/platform/serial8250", "platform/drivers/serial8250", "0");
+    AddTty("ttyS2", sys_ / "devices/platform/serial8250", "", "");  // no UART type known: not listed
     // USB serial adapter: the tty's device is the adapter's port; the identity sits two levels up.
     Identity(usb / "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI");
     AddTty("ttyUSB0", usb / "1-2/1-2:1.0/ttyUSB0", "usb-serial/drivers/ftdi_sio", "");

@@ -5,9 +5,12 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -53,13 +56,46 @@ inline std::string AsOrdinaryUser(const std::function<std::string()>& body) {
   return out;
 }
 
-// The words that start a program as an ordinary user: nothing for an ordinary user, setpriv
-// for root.
-inline std::vector<std::string> OrdinaryUserCommand() {
-  if (::geteuid() != 0) return {};
+// A folder under the system's temporary directory that everyone may enter, removed at exit.
+class TSharedFolder {
+ public:
+  TSharedFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "ninetrace-programs-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr && ::chmod(pattern.c_str(), 0755) == 0) path_ = pattern;
+  }
+  ~TSharedFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// `program` where an ordinary user can run it: a build inside a private folder (root's home) is
+// copied out once.
+inline std::string ProgramForEveryone(const std::string& program) {
+  bool reachable = true;
+  for (std::filesystem::path p = std::filesystem::path(program).parent_path(); p.has_relative_path(); p = p.parent_path()) {
+    struct stat info {};
+    if (::stat(p.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) reachable = false;
+  }
+  if (reachable) return program;
+  static const TSharedFolder folder;
+  const std::filesystem::path copy = folder.Path() / std::filesystem::path(program).filename();
+  std::error_code error;
+  std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing, error);
+  return error ? program : copy.string();
+}
+
+// The words that start `program` as an ordinary user: the program alone for an ordinary user,
+// under setpriv for root.
+inline std::vector<std::string> AsOrdinaryUserCommand(const std::string& program) {
+  if (::geteuid() != 0) return {program};
   const TOrdinaryUser user = OrdinaryUser();
   return {"/usr/bin/setpriv", "--reuid=" + std::to_string(user.Uid), "--regid=" + std::to_string(user.Gid),
-          "--clear-groups"};
+          "--clear-groups", ProgramForEveryone(program)};
 }
 
 }  // namespace ninetrace::testing

@@ -53,8 +53,8 @@ class TCliRun {
   TCliRun(const std::vector<std::string>& args, const std::filesystem::path& dir, const std::string& tag,
           const TCliSetup& setup = {})
       : out_(dir / (tag + ".out")), err_(dir / (tag + ".err")) {
-    std::vector<std::string> all = setup.OrdinaryUser ? OrdinaryUserCommand() : std::vector<std::string>{};
-    all.push_back(setup.Program);
+    std::vector<std::string> all =
+        setup.OrdinaryUser ? AsOrdinaryUserCommand(setup.Program) : std::vector<std::string>{setup.Program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "../platform/test_files.h"
+#include "../support/as_ordinary_user.h"
 #include "chart/axis_panel.h"
 #include "platform/serial_pty.h"
 
 using namespace ninetrace;
+using ninetrace::testing::AsOrdinaryUser;
 using ninetrace::testing::ReadWholeFile;
 using ninetrace::testing::TFileSizeLimit;
 using ninetrace::testing::TTempDirectory;
@@ -178,6 +180,22 @@ TEST_F(RecorderTest, APortThatCannotBeOpenedChangesNothingAndLeavesNoFile) {
   }
 }
 
+// Root writes into any folder; a person gets told which file could not be made, and why.
+TEST_F(RecorderTest, AFolderThatMayNotBeWrittenIsSaidAndLeavesNothing) {
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+  const std::string said = AsOrdinaryUser([&]() -> std::string {
+    try {
+      recorder.Run(pty.SlavePath());
+      return "recording";
+    } catch (const TFileError& e) {
+      return e.what() + std::string(recorder.Running() ? " (running)" : "");
+    }
+  });
+  ::chmod(dir.Path().c_str(), 0700);
+  EXPECT_EQ(said, "Cannot create " + (dir / FirstName).string() + ": Permission denied");
+  EXPECT_TRUE(dir.Names().empty());
+}
+
 TEST_F(RecorderTest, RecordingsStartedInTheSameSecondGetNumberedNames) {
   for (const char* expected : {FirstName, "160302 090507_2.bin", "160302 090507_3.bin"}) {
     recorder.Run(pty.SlavePath());
@@ -268,6 +286,31 @@ TEST_F(RecorderTest, AVanishedDeviceStopsTheRecordingAndKeepsEveryRecord) {
   EXPECT_FALSE(recorder.Port().IsOpen());
   EXPECT_FALSE(recorder.DataFile().IsOpen());
   EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1500, 2));
+}
+
+// Two failures at once: the device goes, then its last page cannot be written either. Both are
+// said, and the file keeps the whole pages written before.
+TEST_F(RecorderTest, AVanishedDeviceWhoseLastPageCannotBeWrittenSaysBoth) {
+  TFileSizeLimit limit(PageSize + 3000);
+  recorder.Run(pty.SlavePath());
+  Send(Frames(0, 1500));
+  ASSERT_TRUE(TickUntilReceived(1500));
+  pty.CloseMaster();
+  std::string message;
+  try {
+    recorder.Tick();
+  } catch (const TRecordingError& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(message.rfind("Recording stopped: " + pty.SlavePath() + " is gone (", 0), 0u) << message;
+  const std::string both = std::string(". Writing the last page failed too: cannot write to ") + FirstName +
+                           ": File too large. The 1 page recorded before is kept; the page being written is lost.";
+  EXPECT_NE(message.find(both), std::string::npos) << message;
+  EXPECT_EQ(message.find("pages are kept in"), std::string::npos) << message;
+  EXPECT_FALSE(recorder.Running());
+  EXPECT_FALSE(recorder.Port().IsOpen());
+  EXPECT_FALSE(recorder.DataFile().IsOpen());
+  EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1000, 1));
 }
 
 }  // namespace

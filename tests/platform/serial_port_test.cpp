@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "platform/serial_pty.h"
+#include "../support/as_ordinary_user.h"
 #include "test_files.h"
 
 using namespace ninetrace;
+using ninetrace::testing::AsOrdinaryUser;
 
 namespace {
 
@@ -43,34 +45,6 @@ bool WaitForQueue(const TSerialPort& port, std::uint32_t count) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
-}
-
-// Runs `body` in a child process as the user nobody and returns the text it produced. Root may
-// open any device and ignores exclusive use, so these checks need an ordinary user.
-std::string AsUnprivilegedUser(const std::function<std::string()>& body) {
-  const passwd* nobody = ::getpwnam("nobody");
-  if (nobody == nullptr) return "no user nobody";
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipeFds[0]);
-    std::string out;
-    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
-      out = "cannot drop privileges";
-    else
-      out = body();
-    [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], out.data(), out.size());
-    ::_exit(0);
-  }
-  ::close(pipeFds[1]);
-  std::string out;
-  char buffer[512];
-  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return out;
 }
 
 TEST(SerialPortName, NumbersAreComPortsAndPathsAreUsedAsTheyStand) {
@@ -219,7 +193,6 @@ TEST(SerialPort, AVanishedDeviceIsLostWhileAQuietLineIsJustEmpty) {
 // Root ignores the exclusive-open flag, so only the advisory lock keeps a second recorder of
 // root's off the line; an ordinary user meets both.
 TEST(SerialPort, APortInUseIsRefusedWithTheReasonEvenForRoot) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the second opener as another user";
   TSerialPty pty;
   ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
   const auto open = [&] { return OpenMessage(pty.SlavePath()); };
@@ -227,10 +200,10 @@ TEST(SerialPort, APortInUseIsRefusedWithTheReasonEvenForRoot) {
       "Cannot open " + pty.SlavePath() + ": the port is in use by another program. Close that program, or choose another port.";
   TSerialPort owner;
   owner.Open(pty.SlavePath());
-  EXPECT_EQ(AsUnprivilegedUser(open), inUse);
+  EXPECT_EQ(AsOrdinaryUser(open), inUse);
   EXPECT_EQ(open(), inUse) << "as root";
   owner.Close();
-  EXPECT_EQ(AsUnprivilegedUser(open), "opened");
+  EXPECT_EQ(AsOrdinaryUser(open), "opened");
   EXPECT_EQ(open(), "opened");
 }
 
@@ -287,7 +260,7 @@ TEST(SerialPort, PermissionAdviceNamesAGroupOnlyWhenJoiningItWouldHelp) {
     TSerialPty pty;
     ASSERT_EQ(::chown(pty.SlavePath().c_str(), 0, row.Group), 0);
     ASSERT_EQ(::chmod(pty.SlavePath().c_str(), row.Mode), 0);
-    EXPECT_EQ(AsUnprivilegedUser([&] { return OpenMessage(pty.SlavePath()); }),
+    EXPECT_EQ(AsOrdinaryUser([&] { return OpenMessage(pty.SlavePath()); }),
               "Cannot open " + pty.SlavePath() + ": " + row.Advice);
   }
 }

@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "../platform/test_files.h"
+#include "../support/as_ordinary_user.h"
 #include "chart/axis_panel.h"
 #include "platform/serial_pty.h"
 
 using namespace ninetrace;
+using ninetrace::testing::AsOrdinaryUser;
 using ninetrace::testing::TTempDirectory;
 
 namespace {
@@ -294,12 +296,21 @@ TEST_F(PageViewerOnTenPages, AFileThatCannotBeViewedChangesNothing) {
   expectFailure([&] { viewer.View(""); }, "No recording to view yet.");
   expectFailure([&] { viewer.View(dir.Path() / ""); }, "No recording to view yet.");
   expectFailure([&] { viewer.View(recorder.FilePath()); }, "No recording to view yet.");
-  if (::geteuid() != 0) {  // permissions do not stop root
-    WriteRecords(dir / "locked.bin", 7000);
-    ::chmod((dir / "locked.bin").c_str(), 0);
-    expectFailure([&] { viewer.Open(dir / "locked.bin"); },
-                  "Cannot open " + (dir / "locked.bin").string() + ": Permission denied");
-  }
+  // Permissions do not stop root: a person's refusal is seen by an ordinary user.
+  WriteRecords(dir / "locked.bin", 7000);
+  ::chmod((dir / "locked.bin").c_str(), 0);
+  ::chmod(dir.Path().c_str(), 0755);
+  EXPECT_EQ(AsOrdinaryUser([&]() -> std::string {
+              try {
+                viewer.Open(dir / "locked.bin");
+                return "opened";
+              } catch (const TFileError& e) {
+                const bool kept = viewer.FileOpen() && viewer.ViewMode() == TViewMode::Overview &&
+                                  viewer.SavedOffset() == 56'000;
+                return e.what() + std::string(kept ? "" : " (the view changed)");
+              }
+            }),
+            "Cannot open " + (dir / "locked.bin").string() + ": Permission denied");
 
   // The file viewed before is still the one read.
   viewer.ToggleOverview();

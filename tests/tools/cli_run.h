@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/as_ordinary_user.h"
 #include "platform/file_descriptor.h"
 
 extern char** environ;
@@ -42,6 +43,8 @@ struct TCliSetup {
   bool AppendStdout = false;
   // The child's file-size limit in bytes, as `ulimit -f` sets it.
   rlim_t FileSizeLimit = RLIM_INFINITY;
+  // Run as an ordinary user (nobody, when this process is root), whose permissions count.
+  bool OrdinaryUser = false;
 };
 
 class TCliRun {
@@ -50,7 +53,8 @@ class TCliRun {
   TCliRun(const std::vector<std::string>& args, const std::filesystem::path& dir, const std::string& tag,
           const TCliSetup& setup = {})
       : out_(dir / (tag + ".out")), err_(dir / (tag + ".err")) {
-    std::vector<std::string> all{setup.Program};
+    std::vector<std::string> all =
+        setup.OrdinaryUser ? AsOrdinaryUserCommand(setup.Program) : std::vector<std::string>{setup.Program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());

@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <thread>
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
 #include "export_time.h"
+#include "platform/clock.h"
 #include "progress_line.h"
 #include "recordings.h"
 
@@ -96,10 +99,116 @@ TEST_F(ExportTime, WithoutAStartTimeInTheNameOnlySeconds) {
   }
 }
 
+// The same columns where the clocks change: Berlin goes from 02:00 to 03:00 on 29 March 2026 and
+// from 03:00 back to 02:00 on 25 October 2026.
+class ExportTimeInBerlin : public ExportTime {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+  }
+  void TearDown() override {
+    ::unsetenv("TZ");
+    ::tzset();
+  }
+  static std::time_t Utc(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return ::timegm(&t);
+  }
+};
+
+TEST_F(ExportTimeInBerlin, TheStartTimeOfANameIsTheLocalTimeOfThatDay) {
+  struct TStartCase {
+    const char* Name;
+    const char* File;
+    std::time_t Utc;
+  };
+  const TStartCase starts[] = {
+      {"winter: an hour ahead of UTC", "260115 120000.bin", Utc(2026, 1, 15, 11, 0, 0)},
+      {"summer: two hours ahead", "260715 120000_3.bin", Utc(2026, 7, 15, 10, 0, 0)},
+      {"the last second before the spring jump", "260329 015959.bin", Utc(2026, 3, 29, 0, 59, 59)},
+      {"the first second after it", "260329 030000.bin", Utc(2026, 3, 29, 1, 0, 0)},
+      {"the last second before the autumn repeat", "261025 015959.bin", Utc(2026, 10, 24, 23, 59, 59)},
+      {"the first second after it", "261025 030000.bin", Utc(2026, 10, 25, 2, 0, 0)},
+  };
+  for (const TStartCase& c : starts) EXPECT_EQ(cli::StartTimeFromName(c.File), c.Utc) << c.Name;
+  // A name in the repeated hour stands for two instants an hour apart; it can only be read as one.
+  const std::optional<std::time_t> repeated = cli::StartTimeFromName("261025 023000.bin");
+  ASSERT_TRUE(repeated.has_value());
+  EXPECT_TRUE(*repeated == Utc(2026, 10, 25, 0, 30, 0) || *repeated == Utc(2026, 10, 25, 1, 30, 0)) << *repeated;
+}
+
+// Every instant a recorder names, read back from the name. The second pass of the repeated hour
+// comes back an hour off: the name has no offset, so it is read as the first (or the file is
+// timed an hour off the other way round); only a record of the offset beside the file can tell.
+TEST_F(ExportTimeInBerlin, ANameFromTheClockGivesBackItsInstant) {
+  struct TInstantCase {
+    const char* Name;
+    std::time_t Instant;
+    bool Ambiguous;
+  };
+  const TInstantCase instants[] = {
+      {"winter", Utc(2026, 1, 15, 11, 0, 0), false},
+      {"summer", Utc(2026, 7, 15, 10, 0, 0), false},
+      {"a second before the spring jump", Utc(2026, 3, 29, 0, 59, 59), false},
+      {"the jump itself", Utc(2026, 3, 29, 1, 0, 0), false},
+      {"the repeated hour, first pass", Utc(2026, 10, 25, 0, 30, 0), true},
+      {"the repeated hour, second pass", Utc(2026, 10, 25, 1, 30, 0), true},
+      {"after the repeat", Utc(2026, 10, 25, 2, 0, 0), false},
+  };
+  int ambiguousRight = 0;
+  for (const TInstantCase& c : instants) {
+    std::tm local{};
+    ASSERT_NE(::localtime_r(&c.Instant, &local), nullptr);
+    const std::string name = RecordingFileName(local);
+    const std::optional<std::time_t> back = cli::StartTimeFromName(name);
+    ASSERT_TRUE(back.has_value()) << c.Name << ": " << name;
+    if (c.Ambiguous) {
+      EXPECT_EQ(std::abs(*back - c.Instant) % 3600, 0) << c.Name;
+      ambiguousRight += *back == c.Instant;
+    } else {
+      EXPECT_EQ(*back, c.Instant) << c.Name << ": " << name;
+    }
+  }
+  EXPECT_EQ(ambiguousRight, 1) << "both passes of the repeated hour read as one instant";
+}
+
+// The hour the spring jump skips is never a clock's reading, but a recording made under another
+// zone or renamed by hand may carry it; it is still a recording name.
+TEST_F(ExportTimeInBerlin, ANameInTheSkippedHourKeepsItsWallClock) {
+  EXPECT_EQ(cli::StartTimeFromName("260329 023000.bin"), Utc(2026, 3, 29, 1, 30, 0));
+}
+
+// The wall-clock column follows the zone's clock across both changes, counted from the start.
+TEST_F(ExportTimeInBerlin, TheWallClockFollowsTheZoneAcrossItsChanges) {
+  const auto spring = dir_ / "260329 015959.bin";
+  WriteRecording(spring, 1000, 0);
+  const TCliResult r = RunCli({"export", spring.string(), "--time"}, dir_.Path());
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Row(r.Out, 214, 3), "213,0.9984375,2026-03-29T01:59:59.998");
+  EXPECT_EQ(Row(r.Out, 215, 3), "214,1.0031250,2026-03-29T03:00:00.003") << "the skipped hour is skipped";
+
+  // 01:59 summer time, then 02:00 twice: an hour of recording later the clock reads 02:00 again.
+  const auto autumn = dir_ / "261025 015900.bin";
+  WriteRecording(autumn, 1000, 0);
+  std::filesystem::resize_file(autumn, 781 * PageSize);
+  const TCliResult first = RunCli({"export", autumn.string(), "--time", "--to-page", "13"}, dir_.Path());
+  const TCliResult again = RunCli({"export", autumn.string(), "--time", "--from-page", "781"}, dir_.Path());
+  ASSERT_EQ(first.Status, 0) << first.Err;
+  ASSERT_EQ(again.Status, 0) << again.Err;
+  EXPECT_EQ(Row(first.Out, 12'801, 3), "12800,60.0000000,2026-10-25T02:00:00.000");
+  EXPECT_EQ(Row(again.Out, 801, 3), "780800,3660.0000000,2026-10-25T02:00:00.000");
+}
+
 // 29 March 2026, 02:30 never happened in Berlin: the clocks went from 02:00 to 03:00. The name is
 // still a recording's, read as the moment 02:30 names in the winter offset, and said so plainly.
-TEST_F(ExportTime, ALocalTimeSkippedByTheClocksIsStillAStartTime) {
-  ::setenv("TZ", "Europe/Berlin", 1);
+TEST_F(ExportTimeInBerlin, ALocalTimeSkippedByTheClocksIsStillAStartTime) {
   const auto file = dir_ / "260329 023000.bin";
   WriteRecording(file, 10, 0);
   const TCliResult r = RunCli({"export", file.string(), "--time"}, dir_.Path());

@@ -48,13 +48,15 @@ TEST_F(CliMisuse, NoCommandWritesOverItsOwnInputUnderAnyName) {
   fs::create_hard_link(recording_, dir_ / "hard.csv");
   const std::vector<std::uint8_t> before = ReadWholeFile(recording_);
   const std::string rec = recording_, line = dir_ / "line.bin";
-  TCliSetup appendToIt;
+  TCliSetup appendToIt, closedStdout;
   appendToIt.Stdout = recording_;
   appendToIt.AppendStdout = true;
+  closedStdout.Stdout = "-";
   const std::vector<TRow> rows = {
       {"export -o itself", {"export", rec, "-o", rec}, "will not write to " + rec},
       {"export -o a symbolic link to it", {"export", rec, "-o", dir_ / "link.csv"}, "it is " + rec},
       {"export -o a hard link to it", {"export", rec, "-o", dir_ / "hard.csv"}, "it is " + rec},
+      {"export -o itself, standard output closed too", {"export", rec, "-o", rec}, "will not write to " + rec, closedStdout},
       {"export >> itself", {"export", rec}, "will not write to standard output", appendToIt},
       {"simulate --device the recording replayed", {"simulate", "--replay", rec, "--rate", "1000", "--device", rec}, "will not write to " + rec},
       {"simulate --device a link to it", {"simulate", "--replay", rec, "--rate", "1000", "--device", dir_ / "link.csv"}, "it is " + rec},
@@ -138,6 +140,9 @@ TEST_F(CliMisuse, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {
 
 TEST_F(CliMisuse, OutputThatCannotBeWrittenIsReported) {
   const std::string rec = recording_;
+  // A machine with one port, so that `ports` has a line to write.
+  const fs::path sys = dir_ / "sys", tty = sys / "class/tty/ttyACM0";
+  fs::create_directories(tty);
   TCliSetup full, closed;
   full.Stdout = "/dev/full";
   closed.Stdout = "-";
@@ -148,12 +153,46 @@ TEST_F(CliMisuse, OutputThatCannotBeWrittenIsReported) {
            {"export >&-", {"export", rec}, "cannot write standard output", closed},
            {"simulate >&-: nobody learns the line", {"simulate", "--seconds", "5"}, "cannot write standard output", closed},
            {"--help > /dev/full", {"info", "--help"}, "cannot write standard output", full},
+           {"ports > /dev/full", {"ports", "--sysfs", sys.string(), "--dev", dir_.Path().string()},
+            "ninetrace-cli ports: cannot write to standard output", full},
        })
     ExpectRefused(row, dir_.Path());
 
-  // A command that writes nothing to standard output does not need it.
-  const TCliResult toFile = RunCli({"export", rec, "-o", dir_ / "out.csv"}, dir_.Path(), 10s, closed);
+  // A command that writes nothing to standard output does not need it; an output that was
+  // longer before is replaced whole, not written over.
+  const fs::path out = dir_ / "out.csv";
+  std::ofstream(out) << std::string(1'000'000, 'x');
+  const TCliResult toFile = RunCli({"export", rec, "-o", out}, dir_.Path(), 10s, closed);
   EXPECT_EQ(toFile.Status, 0) << toFile.Err;
+  EXPECT_EQ(ReadText(out), RunCli({"export", rec}, dir_.Path()).Out);
+}
+
+// Root reads and writes anywhere; a person does not. Run as an ordinary user, each refusal says
+// what was refused and why, and leaves nothing behind.
+TEST_F(CliMisuse, WhatAPersonMayNotReadOrWriteIsRefusedWithTheReason) {
+  fs::permissions(dir_.Path(), fs::perms(0755));
+  const fs::path locked = dir_ / "locked.bin", shut = dir_ / "shut";
+  WriteRecording(locked, 1000, 0);
+  fs::permissions(locked, fs::perms::none);
+  fs::create_directory(shut);
+  fs::permissions(shut, fs::perms(0555));
+  TCliSetup person, personWithoutStdout;
+  person.OrdinaryUser = personWithoutStdout.OrdinaryUser = true;
+  personWithoutStdout.Stdout = "-";
+  const std::string rec = recording_, denied = ": Permission denied", csv = shut / "out.csv";
+  for (const TRow& row : std::vector<TRow>{
+           {"info on a recording they may not read", {"info", locked}, "Cannot open " + locked.string() + denied, person},
+           {"export of it", {"export", locked}, "Cannot open " + locked.string() + denied, person},
+           {"replay of it", {"simulate", "--replay", locked}, "Cannot open " + locked.string() + denied, person},
+           {"export into a folder they may not write", {"export", rec, "-o", csv}, "cannot create " + csv + denied, person},
+           {"the same with standard output closed", {"export", rec, "-o", csv}, "cannot create " + csv + denied,
+            personWithoutStdout},
+           {"record into it", {"record", "--port", "/dev/null", "--dir", shut}, "Cannot create " + shut.string() + "/", person},
+       })
+    ExpectRefused(row, dir_.Path());
+  EXPECT_TRUE(fs::is_empty(shut));
+  const TCliResult record = RunCli({"record", "--port", "/dev/null", "--dir", shut}, dir_.Path(), 10s, person);
+  EXPECT_NE(record.Err.find(".bin" + denied), std::string::npos) << record.Err;
 }
 
 TEST_F(CliMisuse, BadNumbersAreRefusedWithAMessageNeverAnAbort) {

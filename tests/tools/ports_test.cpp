@@ -1,7 +1,11 @@
 // ports: who may open a device and why not, and the listing of a made-up sysfs and /dev tree.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <fstream>
+#include <sstream>
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
@@ -57,6 +61,7 @@ TEST(PortAccess, VerdictAndAdvice) {
       // The kernel judges a member by the group bits alone, whatever the others may do.
       {"a member of a group with fewer rights than others", {Root, Dialout, 0606}, inDialout, false,
        "owned by root:dialout", "usermod"},
+      {"a stranger, where others may and the group may not", {Root, Dialout, 0606}, plain, true, "", ""},
       {"the owner without write permission", {Me, Dialout, 0466}, inDialout, false, "chmod u+rw", "usermod"},
   };
   for (const TAccessCase& c : cases) {
@@ -80,7 +85,7 @@ void WriteAttribute(const fs::path& file, const std::string& text) {
   std::ofstream(file) << text << "\n";
 }
 
-// A machine with a built-in UART, an unpopulated ttyS1, a USB serial adapter with a stable
+// A machine with a built-in UART, an unpopulated ttyS1 and ttyS2, a USB serial adapter with a stable
 // name, a USB modem, an adapter whose node udev never made, and a virtual console.
 class PortsListing : public ::testing::Test {
  protected:
@@ -92,6 +97,7 @@ class PortsListing : public ::testing::Test {
     Driver(uart / "00:01:0", "serial-base/drivers/ctrl");
     AddTty("ttyS0", uart / "00:01:0/00:01:0.0", "serial-base/drivers/port", "4");
     AddTty("ttyS1", sys_ / "devices/platform/serial8250", "platform/drivers/serial8250", "0");
+    AddTty("ttyS2", sys_ / "devices/platform/serial8250", "", "");  // no UART type known: not listed
     // USB serial adapter: the tty's device is the adapter's port; the identity sits two levels up.
     Identity(usb / "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI");
     AddTty("ttyUSB0", usb / "1-2/1-2:1.0/ttyUSB0", "usb-serial/drivers/ftdi_sio", "");
@@ -166,6 +172,42 @@ TEST_F(PortsListing, EveryPortWithWhatTheSystemKnows) {
                        "  USB: 067b:2303, Prolific Technology Inc., USB-Serial Controller\n"
                        "  you may open it: no: there is no device node " +
                        d + "/ttyUSB1 (is udev running?)\n");
+}
+
+// Root may open every port, so the verdicts are judged as an ordinary user, from the real
+// identity and group database: who owns each node and which group may read and write it.
+TEST_F(PortsListing, APersonIsToldWhatWouldLetThemOpenEachPort) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the nodes to other owners";
+  const group* dialout = ::getgrnam("dialout");
+  if (dialout == nullptr) GTEST_SKIP() << "no group dialout";
+  fs::permissions(dir_.Path(), fs::perms(0755));
+  const struct {
+    const char* Node;
+    gid_t Group;
+    mode_t Mode;
+  } nodes[] = {{"ttyS0", dialout->gr_gid, 0660}, {"ttyACM0", 0, 0660}, {"ttyUSB0", OrdinaryUser().Gid, 0660}};
+  for (const auto& node : nodes) {
+    ASSERT_EQ(::chown((dev_ / node.Node).c_str(), 0, node.Group), 0);
+    ASSERT_EQ(::chmod((dev_ / node.Node).c_str(), node.Mode), 0);
+  }
+  TCliSetup person;
+  person.OrdinaryUser = true;
+  const TCliResult r = RunCli({"ports", "--sysfs", sys_.string(), "--dev", dev_.string()}, dir_.Path(), 60s, person);
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  std::vector<std::string> verdicts;
+  std::istringstream lines(r.Out);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("  you may open it: ", 0) == 0) verdicts.push_back(line.substr(19));
+  const std::string noGroupOfYours = ", which gives no group of yours read and write access; ask the administrator, or "
+                                     "add a udev rule that gives the device to a group you are in (see ninetrace-cli(1))";
+  const std::vector<std::string> expected{
+      "no: the group dialout may read and write it; add your user to that group (sudo usermod -aG dialout $USER), "
+      "then log out and in again",
+      "no: owned by root:root, mode 0660" + noGroupOfYours,
+      "yes",  // the user's own primary group may
+      "no: there is no device node " + (dev_ / "ttyUSB1").string() + " (is udev running?)",
+  };
+  EXPECT_EQ(verdicts, expected) << r.Out;
 }
 
 TEST_F(PortsListing, NoneFoundAndAnUnreadableSysfs) {

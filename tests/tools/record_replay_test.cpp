@@ -197,6 +197,37 @@ TEST_F(CliRecord, AFileSizeLimitStopsTheRecordingLikeAFullDisk) {
   EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), 2 * RecordsPerPage), -1);
 }
 
+// Two failures at once: a stop signal, then the last page does not fit under the file-size limit.
+// The signal still stops the recording (no kill by SIGXFSZ), the failure is said instead of the
+// summary, and the file keeps its whole pages.
+TEST_F(CliRecord, AStopSignalWhoseLastPageCannotBeWrittenKeepsTheWholePages) {
+  TCliRun simulator({"simulate", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliSetup tenKilobytes;
+  tenKilobytes.FileSizeLimit = 10 * 1024;
+  TCliRun record({"record", "--port", port, "--dir", out_}, dir_.Path(), "record", tenKilobytes);
+  ASSERT_TRUE(record.WaitUntil(
+      [&] {
+        const fs::path file = FindRecording(out_);
+        return !file.empty() && fs::file_size(file) >= PageSize;
+      },
+      20s))
+      << record.Err();
+  record.Signal(SIGTERM);
+  ASSERT_TRUE(record.WaitForExit(10s));
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+  EXPECT_EQ(record.Status(), 1);
+  EXPECT_NE(record.Err().find(": File too large. The 1 page recorded before is kept; the page being written is lost."),
+            std::string::npos)
+      << record.Err();
+  EXPECT_EQ(record.Out(), "");
+  const TBytes recorded = ReadWholeFile(FindRecording(out_));
+  ASSERT_EQ(recorded.size(), PageSize);
+  EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), RecordsPerPage), -1);
+}
+
 // The converter's line goes away mid-recording (here the simulator ends, closing its side of the
 // pseudo-terminal): within a second the recording stops, keeps every record and says so.
 TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {

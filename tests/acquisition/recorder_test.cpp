@@ -303,8 +303,8 @@ TEST_F(RecorderTest, AVanishedDeviceWhoseLastPageCannotBeWrittenSaysBoth) {
     message = e.what();
   }
   EXPECT_EQ(message.rfind("Recording stopped: " + pty.SlavePath() + " is gone (", 0), 0u) << message;
-  const std::string both = std::string(". Writing the last page failed too: cannot write to ") + FirstName +
-                           ": File too large. The 1 page recorded before is kept; the page being written is lost.";
+  const std::string both = std::string(". Writing the last page failed too: cannot write to ") + FirstName + " in " +
+                           dir.Path().string() + ": File too large. The 1 page recorded before is kept; the page being written is lost.";
   EXPECT_NE(message.find(both), std::string::npos) << message;
   EXPECT_EQ(message.find("pages are kept in"), std::string::npos) << message;
   EXPECT_FALSE(recorder.Running());

@@ -184,8 +184,8 @@ TEST_F(CliMisuse, WhatAPersonMayNotReadOrWriteIsRefusedWithTheReason) {
            {"info on a recording they may not read", {"info", locked}, "Cannot open " + locked.string() + denied, person},
            {"export of it", {"export", locked}, "Cannot open " + locked.string() + denied, person},
            {"replay of it", {"simulate", "--replay", locked}, "Cannot open " + locked.string() + denied, person},
-           {"export into a folder they may not write", {"export", rec, "-o", csv}, "cannot create " + csv + denied, person},
-           {"the same with standard output closed", {"export", rec, "-o", csv}, "cannot create " + csv + denied,
+           {"export into a folder they may not write", {"export", rec, "-o", csv}, "Cannot create " + csv + denied, person},
+           {"the same with standard output closed", {"export", rec, "-o", csv}, "Cannot create " + csv + denied,
             personWithoutStdout},
            {"record into it", {"record", "--port", "/dev/null", "--dir", shut}, "Cannot create " + shut.string() + "/", person},
        })

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "acquisition/recorder.h"
+#include "acquisition/silent_port.h"
 #include "acquisition/trace_set.h"
 #include "chart/axis_panel.h"
 #include "monotonic_time.h"
@@ -107,6 +108,8 @@ int Record(const TRecordOptions& options) {
   }
 
   TProgress progress;
+  TSilentPortWatch silence;
+  silence.Start(0);
 
   const timespec start = Now();
   timespec wake = start;
@@ -125,6 +128,11 @@ int Record(const TRecordOptions& options) {
     const double elapsed = SecondsBetween(start, Now());
     if (options.Pages > 0 && pages >= options.Pages) break;
     if (options.Seconds > 0 && elapsed >= options.Seconds) break;
+    if (silence.Silent(recorder.Synchroniser().FramesReceived(), elapsed)) {
+      progress.Finish();
+      std::fprintf(stderr, "ninetrace-cli record: %s\n", SilentPortText(recorder.Port().Name()).c_str());
+      silence.Stop();  // said once
+    }
     progress.Update(pages, recorder.Synchroniser().FramesReceived(), recorder.Synchroniser().BytesDropped(), elapsed,
                     pages > pagesBefore);
     // After a stall (a suspended process, a slow disk) catch up at once instead of ticking in a burst.

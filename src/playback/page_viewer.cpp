@@ -168,6 +168,19 @@ void TPageViewer::ToggleOverview() {
   }
 }
 
+void TPageViewer::RebuildOverview() {
+  if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
+  const std::int64_t shownOffset = viewOffset_;
+  // "All" goes back to the page seen before it, or to what is left of the file there.
+  viewOffset_ = RecordStart(ClampToFile(savedOffset_, recorder_.DataFile().Size()));
+  try {
+    ShowOverview();
+  } catch (...) {
+    if (viewMode_ == TViewMode::Overview) viewOffset_ = shownOffset;
+    throw;
+  }
+}
+
 void TPageViewer::ChartClick() {
   // While recording the file and the page buffer are the recording's; leave them alone.
   if (!FileOpen()) return;

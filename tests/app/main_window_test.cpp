@@ -1,5 +1,8 @@
 // The real window, driven offscreen through its controls' names as a person would use them.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QTreeWidget>
 #include <QFrame>
 #include <QApplication>
 #include <QLineEdit>
@@ -545,6 +548,114 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.errors.size(), 1);
     QVERIFY2(w.errors[0].startsWith("Cannot start a second window"), qPrintable(w.errors[0]));
     QVERIFY(w.form.Recorder().Running());
+  }
+
+  // The Open dialog: recordings first, sizes as they are now (a fresh recording once showed
+  // "0 bytes" for good), names that are not UTF-8 listed and opened by their bytes, and it starts
+  // in the recordings folder, then where the last file was.
+  void theOpenDialogListsEveryRecordingAsItIsNow() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Window w({});
+    const std::filesystem::path fresh = w.dir / "fresh.bin";
+    const std::filesystem::path latin1 = w.dir.Path() / std::string("r\xE9sum\xE9.bin");
+    std::ofstream(fresh).close();
+    std::ofstream(w.dir / "notes.txt").close();
+    AppendPages(latin1, 0, 1);
+    std::filesystem::create_directory(w.dir / "sub");
+    AppendPages(w.dir / "sub" / "deep.bin", 0, 1);
+    auto* dialog = w.Find<TOpenDialog>("OpenDialog1");
+    auto* files = dialog->findChild<QTreeWidget*>("Files");
+    auto* filter = dialog->findChild<QComboBox*>("Filter");
+    QVERIFY(files && filter);
+    QCOMPARE(filter->itemText(0), QStringLiteral("Recordings (*.bin)"));
+    QCOMPARE(filter->itemText(1), QStringLiteral("All files (*)"));
+
+    auto rows = [&] {
+      QStringList shown;
+      for (int i = 0; i < files->topLevelItemCount(); ++i)
+        shown << files->topLevelItem(i)->text(0) + '|' + files->topLevelItem(i)->text(1);
+      return shown;
+    };
+    QStringList seen;
+    std::filesystem::path folder;
+    auto look = [&](std::function<void()> then) {
+      QTimer::singleShot(0, [&, then] {
+        folder = dialog->Folder();
+        seen = rows();
+        then();
+      });
+      w.form.ButtonOpenClick();
+    };
+    look([&] { dialog->reject(); });
+    QCOMPARE(folder, w.dir.Path());
+    QCOMPARE(seen, QStringList({"sub/|", "fresh.bin|0 bytes", QString("r\uFFFDsum\uFFFD.bin|7,000 bytes")}));
+
+    AppendPages(fresh, 0, 10);  // recorded on since
+    look([&] {
+      filter->setCurrentIndex(1);
+      seen << rows();
+      dialog->reject();
+    });
+    QVERIFY2(seen.contains("fresh.bin|70,000 bytes"), qPrintable(seen.join(", ")));
+    QVERIFY2(seen.contains("notes.txt|0 bytes"), qPrintable(seen.join(", ")));
+    filter->setCurrentIndex(0);
+
+    look([&] {
+      files->setCurrentItem(files->topLevelItem(2));
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+    });
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1"));
+    QCOMPARE(w.form.Recorder().DataFile().Name(), latin1);
+
+    w.form.OpenDialog1CanClose(w.dir / "sub" / "deep.bin");
+    look([&] { dialog->reject(); });
+    QCOMPARE(folder, w.dir / "sub");
+  }
+
+  // Confirmed with Return, the dialog leaves no pop-up behind: the next click reaches the window.
+  void theOpenDialogConfirmedWithReturnLetsTheNextClickThrough() {
+    Window w({});
+    AppendPages(w.dir / "rec.bin", 0, 2);
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    auto* dialog = w.Find<TOpenDialog>("OpenDialog1");
+    QTimer::singleShot(0, [&] {
+      auto* name = dialog->findChild<QLineEdit*>("FileName");
+      QTest::keyClicks(name, "rec.bin");
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    w.form.ButtonOpenClick();
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1"));
+    QVERIFY(dialog->isHidden());
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    QTest::mouseClick(w.Find<QPushButton>("Button2"), Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(2));
+  }
+
+  // Run on a line that stays silent: after two seconds the window says so in free space of the
+  // control column, with no box and no change of size, and the hint goes with the first frames.
+  void aSilentPortIsSaidUntilFramesArrive() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    auto* hint = w.Find<TSilentPortHint>("SilentPortHint");
+    QTest::mouseClick(w.Find<QPushButton>("ButtonRunStop"), Qt::LeftButton);
+    QVERIFY(w.form.Recorder().Running());
+    QTest::qWait(1500);
+    QVERIFY(hint->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 1500);
+    QCOMPARE(hint->toolTip(), QString::fromStdString("no data from " + line.SlavePath() + " yet"));
+    QCOMPARE(w.form.size(), QSize(1125, 750));
+    QVERIFY(w.form.rect().contains(hint->geometry()));
+    for (QWidget* other : w.form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      if (other != hint && !other->isWindow()) QVERIFY2(!other->geometry().intersects(hint->geometry()), qPrintable(other->objectName()));
+    QVERIFY(w.errors.isEmpty());
+    const std::vector<std::uint8_t> frames = Frames(5);
+    QCOMPARE(line.Write(frames), frames.size());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isHidden(), 500);
+    QCOMPARE(w.form.Recorder().FillPosition(), std::size_t{5});
   }
 
   // Memory running out in a handler reaches the guard as words a person understands, and a

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,14 +93,17 @@ TOpenDialog::TOpenDialog(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
 
   auto* layout = new QGridLayout(this);
-  layout->addWidget(folderLabel_, 0, 0, 1, 2);
-  layout->addWidget(up, 0, 2);
-  layout->addWidget(list_, 1, 0, 1, 3);
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(new QLabel(QStringLiteral("Look in:"), this));
+  folderRow->addWidget(folderLabel_, 1);
+  folderRow->addWidget(up);
+  layout->addLayout(folderRow, 0, 0, 1, 2);
+  layout->addWidget(list_, 1, 0, 1, 2);
   layout->addWidget(new QLabel(QStringLiteral("File name:"), this), 2, 0);
-  layout->addWidget(name_, 2, 1, 1, 2);
+  layout->addWidget(name_, 2, 1);
   layout->addWidget(new QLabel(QStringLiteral("Files of type:"), this), 3, 0);
-  layout->addWidget(filter_, 3, 1, 1, 2);
-  layout->addWidget(buttons, 4, 0, 1, 3);
+  layout->addWidget(filter_, 3, 1);
+  layout->addWidget(buttons, 4, 0, 1, 2);
 
   connect(up, &QPushButton::clicked, this, [this] { Enter(folder_.parent_path()); });
   // Return anywhere presses Open (the default button), which then acts on what has the focus.
@@ -114,9 +118,10 @@ TOpenDialog::TOpenDialog(QWidget* parent) : QDialog(parent) {
 
 void TOpenDialog::SetFolder(const std::filesystem::path& folder) {
   std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+  const std::filesystem::path absolute = std::filesystem::absolute(folder.empty() ? "." : folder, error);
   folder_ = error ? folder : absolute.lexically_normal();
-  if (folder_.has_filename() == false && folder_ != folder_.root_path()) folder_ = folder_.parent_path();
+  // "/a/b/" names the same folder as "/a/b"; Up must go to "/a" from either.
+  if (!folder_.has_filename() && folder_ != folder_.root_path()) folder_ = folder_.parent_path();
 }
 
 void TOpenDialog::showEvent(QShowEvent* event) {

@@ -611,6 +611,11 @@ class MainWindowTest : public QObject {
     w.form.OpenDialog1CanClose(w.dir / "sub" / "deep.bin");
     look([&] { dialog->reject(); });
     QCOMPARE(folder, w.dir / "sub");
+    // Recordings in the current folder have names without one: the dialog starts there.
+    dialog->SetFolder("");
+    QCOMPARE(dialog->Folder(), std::filesystem::current_path());
+    dialog->SetFolder(w.dir.Path().string() + "/sub/");
+    QCOMPARE(dialog->Folder(), w.dir / "sub");
   }
 
   // Confirmed with Return, the dialog leaves no pop-up behind: the next click reaches the window.

@@ -50,7 +50,7 @@ opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --h
 desktop="$stage/usr/share/applications/ninetrace.desktop"
 problems=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $problems"
 [ -z "$problems" ] || fail "desktop-file-validate: $problems"
-grep -qx 'Exec=ninetrace' "$desktop" || fail "the menu entry does not start ninetrace without arguments"
+grep -qx 'Exec=ninetrace %f' "$desktop" || fail "the menu entry does not start ninetrace, with the file chosen when there is one"
 grep -qx 'Icon=ninetrace' "$desktop" || fail "the menu entry does not name the icon"
 grep -qx 'Categories=Science;Electronics;' "$desktop" || fail "the menu entry is not under Science / Electronics"
 rsvg-convert -w 48 -h 48 "$stage/usr/share/icons/hicolor/scalable/apps/ninetrace.svg" -o "$stage/icon.png" ||

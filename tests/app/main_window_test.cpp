@@ -538,6 +538,12 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&w.form));
     QTest::keyClick(&w.form, Qt::Key_F);
     QVERIFY(started.isEmpty() && !w.form.CanLookBack());
+    // The key never takes an F from the port field (/dev/serial/by-id/usb-FTDI_...).
+    auto* port = w.Find<QLineEdit>("Edit1");
+    port->setFocus();
+    QTest::keyClicks(port, "F");
+    QVERIFY(port->text().endsWith('F'));
+    port->setText(QString::fromStdString(line.SlavePath()));
     QVERIFY(RecordFrames(w, line, 10));
     QVERIFY(w.form.CanLookBack());
     QTest::keyClick(&w.form, Qt::Key_F);

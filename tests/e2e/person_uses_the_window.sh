@@ -180,6 +180,23 @@ offset=$(( size * 500 / 1000 - 3500 ))
 expect_caption "$(( offset / 7000 + 1 ))" "a click on the chart"
 click 1061 316  # Close
 
+# --- the Open dialog, confirmed with Return: the very next click reaches the window ------------
+click 1053 313  # Open
+dialog=""
+for _ in $(seq 50); do
+  dialog=$(xdotool search --onlyvisible --name '^Open$' 2>/dev/null | head -n 1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "Open showed no dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+xdotool type --delay 30 "$(basename "$recording")"
+xdotool key Return
+expect_caption "1" "typing the recording's name and Return in the Open dialog"
+click 1087 193  # >>
+expect_caption "2" "the first click after the Open dialog"
+click 1061 316  # Close
+
 # --- what the screen shows -----------------------------------------------------------------
 sleep 0.5
 screenshot "$work/page.png"

@@ -128,6 +128,7 @@ class TPageViewer {
   std::int64_t savedOffset_ = 0;
   TViewMode viewMode_ = TViewMode::Page;
   std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
+  bool refreshing_ = false;                     // RebuildOverview: no wait cursor
 };
 
 }  // namespace ninetrace

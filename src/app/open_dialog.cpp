@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -42,11 +43,15 @@ bool IsRecordingName(const std::string& name) {
   return end == ".bin";
 }
 
-// Hidden names are left out, as file managers do; unreadable entries too.
-std::vector<TEntry> ReadEntries(const std::filesystem::path& folder, bool recordingsOnly) {
+// Hidden names are left out, as file managers do; unreadable entries too. `problem` says why
+// the folder itself cannot be read.
+std::vector<TEntry> ReadEntries(const std::filesystem::path& folder, bool recordingsOnly, std::string& problem) {
   std::vector<TEntry> entries;
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()), &::closedir);
-  if (!dir) return entries;
+  if (!dir) {
+    problem = std::error_code(errno, std::generic_category()).message();
+    return entries;
+  }
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;
@@ -131,10 +136,13 @@ void TOpenDialog::showEvent(QShowEvent* event) {
 }
 
 void TOpenDialog::ReadFolder() {
-  folderLabel_->setText(QFile::decodeName(folder_.c_str()));
   list_->clear();
   const QLocale locale;
-  for (const TEntry& entry : ReadEntries(folder_, filter_->currentIndex() == 0)) {
+  std::string problem;
+  const std::vector<TEntry> entries = ReadEntries(folder_, filter_->currentIndex() == 0, problem);
+  const QString folder = QFile::decodeName(folder_.c_str());
+  folderLabel_->setText(problem.empty() ? folder : folder + QStringLiteral(" (cannot be read: %1)").arg(QString::fromStdString(problem)));
+  for (const TEntry& entry : entries) {
     auto* item = new QTreeWidgetItem(list_);
     item->setText(0, entry.Folder ? Shown(entry.Name) + '/' : Shown(entry.Name));
     item->setData(0, RawName, QByteArray::fromStdString(entry.Name));

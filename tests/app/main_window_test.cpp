@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QTreeWidget>
 #include <QFrame>
+#include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -622,6 +623,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialog->Folder(), std::filesystem::current_path());
     dialog->SetFolder(w.dir.Path().string() + "/sub/");
     QCOMPARE(dialog->Folder(), w.dir / "sub");
+    dialog->SetFolder(w.dir / "gone");  // removed since, say
+    dialog->ReadFolder();
+    QVERIFY(dialog->findChild<QLabel*>("Folder")->text().endsWith("(cannot be read: No such file or directory)"));
+    QCOMPARE(files->topLevelItemCount(), 0);
   }
 
   // Confirmed with Return, the dialog leaves no pop-up behind: the next click reaches the window.

@@ -211,6 +211,20 @@ void AllAfterPageZoom(benchmark::State& state) {
   state.counters["MB"] = static_cast<double>(state.range(0)) * PageBytes / 1e6;
 }
 
+// A window following a growing recording reads its open overview again at most once a second,
+// keeping the zoom: the cost of one such refresh, with its frame. Arg 1: zoomed onto a thin band
+// first (twice, so the refresh reduces for that view).
+void FollowOverviewRefresh(benchmark::State& state) {
+  const TRecordingFile file(state.range(0));
+  TViewerRig rig;
+  TPageViewer& viewer = rig.viewer;
+  viewer.View(file.Path());
+  for (int i = 0; i < state.range(1); ++i) rig.ZoomOntoThinBand();
+  viewer.ToggleOverview();
+  for (auto _ : state) viewer.RebuildOverview();
+  state.counters["MB"] = static_cast<double>(state.range(0)) * PageBytes / 1e6;
+}
+
 constexpr std::int64_t HourPages = 767;  // 3600 s at about 213 records a second
 BENCHMARK(OverviewPress)->Name("All/300_pages")->Args({300, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All/1_hour_767_pages")->Args({HourPages, 1})->Unit(benchmark::kMillisecond);
@@ -218,6 +232,8 @@ BENCHMARK(OverviewPress)->Name("All/24_hours_18432_pages")->Args({24 * 768, 1})-
 BENCHMARK(OverviewPress)->Name("All/7_days_129024_pages")->Args({7 * 24 * 768, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(DeepZoom)->Name("Deep_zoom_then_undo/24_hours_18432_pages")->Args({24 * 768})->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(AllAfterPageZoom)->Name("All_after_a_deep_zoom_on_the_page/7_days_129024_pages")->Args({7 * 24 * 768})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh_zoomed/24_hours_18432_pages")->Args({24 * 768, 2})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(OverviewPress)->Name("All_no_draw/300_pages")->Args({300, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All_no_draw/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "acquisition/recorder.h"
+#include "acquisition/silent_port.h"
 #include "acquisition/trace_set.h"
 #include "chart/axis_panel.h"
 #include "monotonic_time.h"
@@ -108,6 +109,8 @@ int Record(const TRecordOptions& options) {
   }
 
   TProgress progress;
+  TSilentPortWatch silence;
+  silence.Start(0);
 
   const timespec start = Now();
   timespec wake = start;
@@ -126,6 +129,11 @@ int Record(const TRecordOptions& options) {
     const double elapsed = SecondsBetween(start, Now());
     if (options.Pages > 0 && pages >= options.Pages) break;
     if (options.Seconds > 0 && elapsed >= options.Seconds) break;
+    if (silence.Silent(recorder.Synchroniser().FramesReceived(), elapsed)) {
+      progress.Finish();
+      std::fprintf(stderr, "ninetrace-cli record: %s\n", SilentPortText(recorder.Port().Name()).c_str());
+      silence.Stop();  // said once
+    }
     progress.Update(pages, recorder.Synchroniser().FramesReceived(), recorder.Synchroniser().BytesDropped(), elapsed,
                     pages > pagesBefore);
     // After a stall (a suspended process, a slow disk) catch up at once instead of ticking in a burst.

@@ -2,7 +2,10 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QShortcut>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +13,9 @@
 #include <QTimer>
 
 #include "acquisition/trace_chart.h"
+#include "app/file_arguments.h"
+#include "app/open_dialog.h"
+#include "app/silent_port_hint.h"
 #include "platform/chart_widget.h"
 #include "playback/page_viewer.h"
 
@@ -60,13 +66,31 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
 
   ConfigureTraceChart(chart_);
   CreateControls();
-  viewer_ = std::make_unique<TPageViewer>(recorder_, traces_, [this] { chart_.Refresh(); },
-                                          [this](const QString& caption) { setWindowTitle(caption); },
-                                          [this] { return chart_.GetCursorPos().X; });
+  viewer_ = std::make_unique<TPageViewer>(
+      recorder_, traces_, [this] { chart_.Refresh(); },
+      [this](const QString& caption) { setWindowTitle(follow_ ? follow_->Caption(caption) : caption); },
+      [this] { return chart_.GetCursorPos().X; });
 
-  ApplyCommandLine(arguments);
+  TFileArguments files;
+  Guarded([&] { files = ReadFileArguments(arguments); });
+  ApplyCommandLine(files.Positional, files.File.empty());
   traces_.Clear();
+  if (!files.File.empty()) OpenFromCommandLine(files.File, files.Follow);
   Timer1->start();
+}
+
+void TForm2::OpenFromCommandLine(const std::filesystem::path& file, bool follow) {
+  if (follow) {
+    follow_ = std::make_unique<TFollowMode>(*viewer_, recorder_.DataFile());
+    ButtonRunStop->setEnabled(false);  // a following window only reads
+    move(37, 39);                       // beside the recording window, not hiding it
+    setWindowTitle(follow_->Caption(windowTitle()));
+  }
+  Guarded([&] {
+    OpenDialog1CanClose(file);
+    // Following starts at the newest page, where the recording grows.
+    if (follow) viewer_->StepForward(recorder_.DataFile().Size());
+  });
 }
 
 TForm2::~TForm2() {
@@ -113,10 +137,9 @@ void TForm2::CreateControls() {
   CheckBox2->setChecked(true);
   Button2 = Place(new QPushButton(this), "Button2", 1016, 640, 75, 40);  // no caption: the window font
 
-  OpenDialog1 = new QFileDialog(this);
-  OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1 = new TOpenDialog(this);
+  SilentPortHint = new TSilentPortHint(this, recorder_);
+  setAcceptDrops(true);
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(100);
@@ -137,8 +160,9 @@ void TForm2::CreateControls() {
   // Toggled fires for a person's click and for a change by program, but never when nothing changes.
   for (QCheckBox* box : {CheckBox1, CheckBox2})
     connect(box, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBoxClick(); }); });
-  connect(OpenDialog1, &QFileDialog::fileSelected, this,
-          [this](const QString& name) { Guarded([&] { OpenDialog1CanClose(name); }); });
+  connect(OpenDialog1, &TOpenDialog::fileSelected, this,
+          [this](const std::filesystem::path& name) { Guarded([&] { OpenDialog1CanClose(name); }); });
+  connect(new QShortcut(QKeySequence(Qt::Key_F), this), &QShortcut::activated, this, &TForm2::LookBack);
   connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
 
   setTabOrder(ButtonRunStop, Edit1);
@@ -158,8 +182,8 @@ void TForm2::CreateControls() {
   setTabOrder(CheckBox1, CheckBox2);
 }
 
-void TForm2::ApplyCommandLine(const QStringList& arguments) {
-  if (arguments.size() >= 1) Edit1->setText(arguments[0]);
+void TForm2::ApplyCommandLine(const QStringList& arguments, bool portGiven) {
+  if (arguments.size() >= 1 && portGiven) Edit1->setText(arguments[0]);
   if (arguments.size() >= 2) {
     const QString& mask = arguments[1];
     if (mask == QLatin1String("0")) {
@@ -193,9 +217,11 @@ void TForm2::ShowRecordingState(bool running) {
 }
 
 void TForm2::ButtonRunStopClick() {
+  if (Following()) return;  // it only reads; a recording of its own would be a file beside the one followed
   if (!recorder_.Running()) {
     recorder_.Run(Edit1->text().toStdString());  // throws, changing nothing, when the port fails
     ShowRecordingState(true);
+    SilentPortHint->RecordingStarted();
     ApplyDigitalTraces();
     traces_.Clear();
     return;
@@ -215,8 +241,33 @@ void TForm2::Timer1Timer() {
     recorder_.Tick();
   } catch (...) {
     if (wasRunning && !recorder_.Running()) ShowRecordingState(false);
+    SilentPortHint->Update();
     throw;
   }
+  SilentPortHint->Update();
+  if (follow_) follow_->Tick();
+}
+
+void TForm2::dragEnterEvent(QDragEnterEvent* event) {
+  // While recording the data file is the recording's: nothing can be opened then.
+  if (!recorder_.Running() && DroppedFile(*event->mimeData())) event->acceptProposedAction();
+}
+
+void TForm2::dropEvent(QDropEvent* event) {
+  const std::optional<std::filesystem::path> file = DroppedFile(*event->mimeData());
+  if (recorder_.Running() || !file) return;
+  event->acceptProposedAction();
+  Guarded([&] { OpenDialog1CanClose(*file); });
+}
+
+bool TForm2::CanLookBack() const { return recorder_.Running(); }
+
+void TForm2::LookBack() {
+  if (!CanLookBack()) return;
+  Guarded([this] {
+    if (!launch_(FollowArguments(recorder_.FilePath())))
+      throw std::runtime_error("Cannot start a second window to look back at " + recorder_.FileName() + ".");
+  });
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -246,17 +297,27 @@ void TForm2::ToggleLineWidth() {
 
 // ---- Viewing ------------------------------------------------------------------------------
 
-void TForm2::ButtonOpenClick() { OpenDialog1->exec(); }
+void TForm2::ButtonOpenClick() {
+  // In the folder of the file viewed or recorded last, else in the recordings folder.
+  const std::filesystem::path last = recorder_.DataFile().Name();
+  OpenDialog1->SetFolder(last.empty() ? recorder_.FilePath().parent_path() : last.parent_path());
+  OpenDialog1->exec();
+}
 
 void TForm2::OpenDialog1CanClose(const QString& fileName) {
+  OpenDialog1CanClose(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+}
+
+void TForm2::OpenDialog1CanClose(const std::filesystem::path& fileName) {
   const bool wasShown = Panel1->isVisible();
   Panel1->show();
   try {
-    viewer_->Open(fileName.toStdString());
+    viewer_->Open(fileName);
   } catch (...) {
     Panel1->setVisible(wasShown);
     throw;
   }
+  if (follow_) follow_->Tick();  // followed from the size it has now
 }
 
 void TForm2::ButtonViewClick() {

@@ -10,10 +10,10 @@
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "app/error_report.h"
+#include "app/follow_mode.h"
 #include "chart/chart.h"
 
 class QCheckBox;
-class QFileDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -23,14 +23,17 @@ class QTimer;
 namespace ninetrace {
 
 class TChartWidget;
+class TOpenDialog;
 class TPageViewer;
+class TSilentPortHint;
 
 class TForm2 : public QWidget {
   Q_OBJECT
 
  public:
   // `arguments` are the command-line arguments after the program name: port, digital-trace
-  // mask, line width. Recordings go to `directory` (the current directory when empty).
+  // mask, line width; a recording file may take the port's place ("FILE" or "--follow FILE",
+  // see file_arguments.h). Recordings go to `directory` (the current directory when empty).
   explicit TForm2(const QStringList& arguments = {}, std::filesystem::path directory = {},
                   TErrorReporter reportError = ShowErrorBox);
   ~TForm2() override;
@@ -45,6 +48,7 @@ class TForm2 : public QWidget {
   void ButtonViewClick();
   void ButtonOpenClick();
   void OpenDialog1CanClose(const QString& fileName);
+  void OpenDialog1CanClose(const std::filesystem::path& fileName);
   void Button1Click();
   void ButtonStepClick(std::int64_t step);
   void ButtonCloseClick();
@@ -53,12 +57,25 @@ class TForm2 : public QWidget {
   void Timer1Timer();
   void Chart1Click();
 
+  // Look back while recording (key F, and for the chart's menu): starts a second window that
+  // follows the recording in progress. Does nothing unless recording; says why when the second
+  // window cannot be started. The menu may grey its entry while CanLookBack() is false.
+  void LookBack();
+  bool CanLookBack() const;
+  // This window follows its file as it grows ("--follow"): it never records.
+  bool Following() const { return follow_ != nullptr; }
+  // How LookBack starts the second window; tests replace it.
+  void SetLauncher(TProgramLauncher launch) { launch_ = std::move(launch); }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
-  void ApplyCommandLine(const QStringList& arguments);
+  void ApplyCommandLine(const QStringList& arguments, bool portGiven);
+  void OpenFromCommandLine(const std::filesystem::path& file, bool follow);
   void ApplyDigitalTraces();
   void ToggleLineWidth();
   void ShowRecordingState(bool running);
@@ -72,6 +89,8 @@ class TForm2 : public QWidget {
   TTraceSet traces_{chart_};
   TRecorder recorder_;
   std::unique_ptr<TPageViewer> viewer_;
+  std::unique_ptr<TFollowMode> follow_;
+  TProgramLauncher launch_ = LaunchThisProgram;
 
   TChartWidget* Chart1 = nullptr;
   QLabel* Label1 = nullptr;
@@ -91,7 +110,8 @@ class TForm2 : public QWidget {
   QCheckBox* CheckBox1 = nullptr;
   QCheckBox* CheckBox2 = nullptr;
   QPushButton* Button2 = nullptr;
-  QFileDialog* OpenDialog1 = nullptr;
+  TOpenDialog* OpenDialog1 = nullptr;
+  TSilentPortHint* SilentPortHint = nullptr;
   QTimer* Timer1 = nullptr;
 };
 

@@ -109,7 +109,8 @@ TOverviewPoints TPageViewer::ReadOverview(const std::optional<TLevelPixels>& pix
   const std::int64_t size = file.Size();
   // A week of recording is read in a couple of seconds from the page cache, longer from disk.
   std::optional<TBusyCursor> busy;
-  if (size >= BusyCursorBytes || pixels) busy.emplace();
+  // A following window's refresh every second or so would make the cursor flicker; it stays.
+  if ((size >= BusyCursorBytes || pixels) && !refreshing_) busy.emplace();
   file.SeekTo(0);
   return ReduceRecording([&file](std::uint8_t* buffer, std::int64_t count) { return file.Read(buffer, count); }, size,
                          pixels ? &*pixels : nullptr);
@@ -166,6 +167,22 @@ void TPageViewer::ToggleOverview() {
     ShowPageAt(savedOffset_);
     viewMode_ = TViewMode::Page;
   }
+}
+
+void TPageViewer::RebuildOverview() {
+  if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
+  const std::int64_t shownOffset = viewOffset_;
+  // "All" goes back to the page seen before it, or to what is left of the file there.
+  viewOffset_ = RecordStart(ClampToFile(savedOffset_, recorder_.DataFile().Size()));
+  refreshing_ = true;
+  try {
+    ShowOverview();
+  } catch (...) {
+    refreshing_ = false;
+    if (viewMode_ == TViewMode::Overview) viewOffset_ = shownOffset;
+    throw;
+  }
+  refreshing_ = false;
 }
 
 void TPageViewer::ChartClick() {

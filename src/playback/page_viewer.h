@@ -90,6 +90,9 @@ class TPageViewer {
   // The chart was zoomed or restored: a zoom deep enough to put levels beyond the drawing's
   // coordinate guard needs the overview reduced for that view, read again from the file.
   void AxesChanged();
+  // The file changed size under an open overview (a window following a recording): reads it
+  // again at its new size, keeping the zoom. A failure leaves the overview as it was.
+  void RebuildOverview();
   // A click on the chart, in either mode: shows the page under the cursor.
   void ChartClick();
 
@@ -125,6 +128,7 @@ class TPageViewer {
   std::int64_t savedOffset_ = 0;
   TViewMode viewMode_ = TViewMode::Page;
   std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
+  bool refreshing_ = false;                     // RebuildOverview: no wait cursor
 };
 
 }  // namespace ninetrace

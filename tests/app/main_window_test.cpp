@@ -1,7 +1,10 @@
 // The real window, driven offscreen through its controls' names as a person would use them.
 #include <QCheckBox>
-#include <QFileDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QTreeWidget>
 #include <QFrame>
+#include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,9 +17,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <QFileDialog>
-
 #include <array>
+#include <fstream>
+#include <set>
 #include <atomic>
 #include <chrono>
 #include <span>
@@ -24,12 +27,24 @@
 #include <vector>
 
 #include "../platform/test_files.h"
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <functional>
+
+#include "app/file_arguments.h"
+#include "app/follow_mode.h"
 #include "app/main_window.h"
+#include "app/open_dialog.h"
+#include "app/silent_port_hint.h"
 #include "app/stop_signal_notifier.h"
 #include "platform/serial_pty.h"
 #include "playback/page_viewer.h"
 
 using namespace ninetrace;
+
+Q_DECLARE_METATYPE(std::filesystem::path)
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -85,6 +100,39 @@ class MainWindowTest : public QObject {
     while (static_cast<std::size_t>(n + 1) * RecordSize <= bytes.size() && bytes[static_cast<std::size_t>(n) * RecordSize + 1] == 1)
       ++n;
     return n;
+  }
+
+  // Appends `count` pages whose records carry their page number (from 1) in channel 1 and a 1 in
+  // the next byte, as a recorder appends them.
+  static void AppendPages(const std::filesystem::path& file, int first, int count) {
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    for (int p = first; p < first + count; ++p)
+      for (std::size_t r = 0; r < RecordsPerPage; ++r) {
+        const std::array<char, RecordSize> record{static_cast<char>(p + 1), 1, 2, 3, 4, 5, 6};
+        out.write(record.data(), record.size());
+      }
+  }
+
+  // The pages (from 0) whose records trace 1 shows: a page cut off must not linger on the chart.
+  static std::set<int> PagesOnChart(TForm2& form) {
+    std::set<int> pages;
+    const TChartSeries& trace = form.Traces()[0];
+    for (std::int32_t i = 0; i < trace.PointCount(); ++i)
+      for (int p = 0; p < 64; ++p)
+        if (const std::array<std::uint8_t, RecordSize> r{static_cast<std::uint8_t>(p + 1), 1, 2, 3, 4, 5, 6};
+            trace.YAt(i) == DecodeTraceValues(TSampleRecord(r))[0])
+          pages.insert(p);
+    return pages;
+  }
+
+  static void Drop(TForm2& form, const QList<QUrl>& urls, bool& enterAccepted) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(500, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    enterAccepted = enter.isAccepted();
+    QDropEvent drop(QPointF(500, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
   }
 
  private slots:
@@ -220,7 +268,7 @@ class MainWindowTest : public QObject {
 
   void aFileThatCannotBeOpenedLeavesThePanelHidden() {
     Window w({});
-    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString((w.dir.Path() / "gone.bin").string()));
+    emit w.Find<TOpenDialog>("OpenDialog1")->fileSelected(w.dir.Path() / "gone.bin");
     QCOMPARE(w.errors.size(), 1);
     QVERIFY2(w.errors[0].contains("gone.bin"), qPrintable(w.errors[0]));
     QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
@@ -323,13 +371,324 @@ class MainWindowTest : public QObject {
       if (!done) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
     });
     const auto started = std::chrono::steady_clock::now();
-    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString(fifo.string()));
+    emit w.Find<TOpenDialog>("OpenDialog1")->fileSelected(fifo);
     done = true;
     rescue.join();
     QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(2));
     QCOMPARE(w.errors.size(), 1);
     QVERIFY2(w.errors[0].contains("it is a pipe (FIFO), not a recording file"), qPrintable(w.errors[0]));
     QVERIFY(w.Find<QFrame>("Panel1")->isHidden());
+  }
+
+  // A first argument naming a regular file opens it; ports keep working, a plain number is
+  // always a port (even with a file of that name), and a device is not a regular file.
+  void fileArguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("follow");
+    QTest::newRow("none") << QStringList() << QString() << false;
+    QTest::newRow("a port number") << QStringList{"4", "0"} << QString() << false;
+    QTest::newRow("a number that is also a file name") << QStringList{"7"} << QString() << false;
+    QTest::newRow("a device path") << QStringList{"/dev/null"} << QString() << false;
+    QTest::newRow("a name that does not exist is a port") << QStringList{"@/gone.bin"} << QString() << false;
+    QTest::newRow("a folder is a port") << QStringList{"@"} << QString() << false;
+    QTest::newRow("a recording, mask and width after it") << QStringList{"@/rec.bin", "3", "2"} << "@/rec.bin" << false;
+    QTest::newRow("a file named like a number, written as a path") << QStringList{"@/7"} << "@/7" << false;
+    QTest::newRow("--follow a recording") << QStringList{"--follow", "@/rec.bin", "0"} << "@/rec.bin" << true;
+    QTest::newRow("--follow names the file whatever it is") << QStringList{"--follow", "@/gone.bin"} << "@/gone.bin" << true;
+  }
+  void fileArguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(bool, follow);
+    ninetrace::testing::TTempDirectory dir;
+    AppendPages(dir / "rec.bin", 0, 1);
+    AppendPages(dir / "7", 0, 1);
+    const QString at = QString::fromStdString(dir.Path().string());
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());  // so "7" is a file here too
+    for (QString& argument : arguments) argument.replace('@', at);
+    const TFileArguments read = ReadFileArguments(arguments);
+    std::filesystem::current_path(saved);
+    QCOMPARE(QString::fromStdString(read.File.string()), file.replace('@', at));
+    QCOMPARE(read.Follow, follow);
+    QCOMPARE(read.Positional.size(), arguments.size() - (follow ? 1 : 0));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, ReadFileArguments({"--follow"}));
+  }
+
+  void aFileArgumentOpensItAndKeepsMaskAndWidth() {
+    ninetrace::testing::TTempDirectory dir;
+    AppendPages(dir / "rec.bin", 0, 3);
+    Window w({QString::fromStdString((dir / "rec.bin").string()), "3", "2"});
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QVERIFY(!w.Find<QFrame>("Panel1")->isHidden());
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1"));  // as Open shows it: the first page
+    QCOMPARE(w.Find<QLineEdit>("Edit1")->text(), QStringLiteral("1"));
+    QVERIFY(w.Find<QCheckBox>("CheckBox1")->isChecked() && w.Find<QCheckBox>("CheckBox2")->isChecked());
+    QCOMPARE(w.Widths(), All(2));
+    QVERIFY(!w.form.Following());
+    QVERIFY(w.Find<QPushButton>("ButtonRunStop")->isEnabled());
+  }
+
+  // One local file dropped opens it; anything else, or anything while recording, is refused.
+  void drops_data() {
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<bool>("recording");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("one recording") << QStringList{"file:@/rec.bin"} << false << "1";
+    QTest::newRow("two files") << QStringList{"file:@/rec.bin", "file:@/rec.bin"} << false << "y";
+    QTest::newRow("a web address") << QStringList{"https://example.org/rec.bin"} << false << "y";
+    QTest::newRow("while recording") << QStringList{"file:@/rec.bin"} << true << "y";
+  }
+  void drops() {
+    QFETCH(QStringList, urls);
+    QFETCH(bool, recording);
+    QFETCH(QString, caption);
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    AppendPages(w.dir / "rec.bin", 0, 2);
+    if (recording) QTest::mouseClick(w.Find<QPushButton>("ButtonRunStop"), Qt::LeftButton);
+    QList<QUrl> list;
+    for (QString url : urls) list << QUrl(url.replace('@', QString::fromStdString(w.dir.Path().string())));
+    bool accepted = false;
+    Drop(w.form, list, accepted);
+    QCOMPARE(accepted, caption != "y");
+    QCOMPARE(w.form.windowTitle(), caption);
+    QCOMPARE(!w.Find<QFrame>("Panel1")->isHidden(), caption != "y");
+    QCOMPARE(w.form.Recorder().Running(), recording);
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+  }
+
+  // The follow mode against a file grown page by page, stepped back in, seen whole, cut short,
+  // replaced and removed. Each row changes the file or the view, then the window looks once.
+  void followingAGrowingFile() {
+    Window w({});
+    const std::filesystem::path file = w.dir / "rec.bin";
+    AppendPages(file, 0, 2);
+    auto now = std::chrono::steady_clock::time_point(std::chrono::seconds(100));
+    TFollowMode follow(w.form.Viewer(), w.form.Recorder().DataFile(), [&] { return now; });
+    w.form.OpenDialog1CanClose(file);
+    w.form.Viewer().StepForward(EndStep);
+    follow.Tick();
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("2"));
+    TChartAxis& bottom = w.form.Chart().BottomAxis();
+    bottom.SetMinimum(2);  // zoomed in, as a drag leaves it
+    bottom.SetMaximum(4);
+
+    auto cut = [&](int pages) { std::filesystem::resize_file(file, static_cast<std::uintmax_t>(pages) * PageSize); };
+    struct Step {
+      const char* what;
+      std::function<void()> change;
+      QString caption;
+      std::set<int> pages;  // on the chart afterwards
+      const char* message;  // part of what the window says, or nothing
+    };
+    const std::vector<Step> steps = {
+        {"a page appended while the newest is shown comes into view", [&] { AppendPages(file, 2, 1); }, "3", {2}, nullptr},
+        {"a page stepped back to stays put", [&] { w.form.ButtonStepClick(-PageStep); AppendPages(file, 3, 1); }, "2", {1}, nullptr},
+        {">>| reaches the new page", [&] { w.form.ButtonStepClick(EndStep); }, "4", {3}, nullptr},
+        {"All includes every page, zoomed in", [&] { w.form.Button1Click(); }, "1-4  Click!", {0, 1, 2, 3}, nullptr},
+        {"the open overview grows", [&] { AppendPages(file, 4, 1); }, "1-5  Click!", {0, 1, 2, 3, 4}, nullptr},
+        {"but not twice within a second", [&] { AppendPages(file, 5, 1); now += std::chrono::milliseconds(500); }, "1-5  Click!", {0, 1, 2, 3, 4}, nullptr},
+        {"a second later it does", [&] { now += std::chrono::milliseconds(500); }, "1-6  Click!", {0, 1, 2, 3, 4, 5}, nullptr},
+        {"cut short under the overview", [&] { cut(3); }, "1-3  Click!", {0, 1, 2}, "cut from 6 pages to 3 pages"},
+        {"All returns to what is left of the page seen before", [&] { w.form.Button1Click(); }, "3", {2}, nullptr},
+        {"cut short under the page", [&] { cut(1); }, "1", {0}, "cut from 3 pages to 1 page"},
+        {"emptied", [&] { cut(0); }, "1", {}, "to 0 pages"},
+        {"filled again", [&] { AppendPages(file, 0, 2); }, "2", {1}, nullptr},
+        {"replaced by another file", [&] {
+           AppendPages(w.dir / "new.bin", 10, 3);
+           std::filesystem::rename(w.dir / "new.bin", file);
+         }, "3", {12}, "replaced by another file"},
+        {"removed", [&] { std::filesystem::remove(file); }, "3", {12}, "was removed"},
+        {"said once", [] {}, "3", {12}, nullptr},
+    };
+    for (const Step& step : steps) {
+      step.change();
+      QString said;
+      try {
+        follow.Tick();
+      } catch (const TFileError& e) {
+        said = QString::fromStdString(e.what());
+      }
+      QVERIFY2(step.message ? said.contains(step.message) : said.isEmpty(), qPrintable(QString(step.what) + ": " + said));
+      QVERIFY2(w.form.windowTitle() == step.caption, qPrintable(QString(step.what) + ": " + w.form.windowTitle()));
+      QVERIFY2(PagesOnChart(w.form) == step.pages, step.what);
+      QCOMPARE(bottom.Minimum(), 2.0);  // the zoom stays through everything
+      QCOMPARE(bottom.Maximum(), 4.0);
+    }
+    QVERIFY(w.errors.isEmpty());
+  }
+
+  // "--follow FILE": the newest page, a caption that says so, no recording, nothing written.
+  void aFollowingWindowShowsNewPagesAndNeverWrites() {
+    ninetrace::testing::TTempDirectory dir;
+    const std::filesystem::path file = dir / "rec.bin";
+    AppendPages(file, 0, 2);
+    {
+      Window w({"--follow", QString::fromStdString(file.string())});
+      QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+      QVERIFY(w.form.Following());
+      QCOMPARE(w.form.windowTitle(), QStringLiteral("2  (following rec.bin)"));
+      QVERIFY(!w.Find<QPushButton>("ButtonRunStop")->isEnabled());
+      AppendPages(file, 2, 1);
+      w.form.Timer1Timer();
+      QCOMPARE(w.form.windowTitle(), QStringLiteral("3  (following rec.bin)"));
+      w.form.ButtonRunStopClick();  // even called directly: nothing
+      QVERIFY(!w.form.Recorder().Running());
+      w.form.close();
+    }
+    QCOMPARE(dir.Names(), std::vector<std::string>{"rec.bin"});
+    QCOMPARE(std::filesystem::file_size(file), std::uintmax_t{3 * PageSize});
+    QCOMPARE(CountedRecords(file), 3000);
+  }
+
+  // Look back: while recording, F (or the menu's call) starts "--follow" on the recording.
+  void lookBackStartsAFollowingWindowOnlyWhileRecording() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    QList<QStringList> started;
+    w.form.SetLauncher([&](const QStringList& arguments) {
+      started << arguments;
+      return started.size() == 1;
+    });
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    QTest::keyClick(&w.form, Qt::Key_F);
+    QVERIFY(started.isEmpty() && !w.form.CanLookBack());
+    // The key never takes an F from the port field (/dev/serial/by-id/usb-FTDI_...).
+    auto* port = w.Find<QLineEdit>("Edit1");
+    port->setFocus();
+    QTest::keyClicks(port, "F");
+    QVERIFY(port->text().endsWith('F'));
+    port->setText(QString::fromStdString(line.SlavePath()));
+    QVERIFY(RecordFrames(w, line, 10));
+    QVERIFY(w.form.CanLookBack());
+    QTest::keyClick(&w.form, Qt::Key_F);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started[0], FollowArguments(w.form.Recorder().FilePath()));
+    QVERIFY(std::filesystem::path(started[0][1].toStdString()).is_absolute());
+    w.form.LookBack();  // the launcher fails now: said, and the recording goes on
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].startsWith("Cannot start a second window"), qPrintable(w.errors[0]));
+    QVERIFY(w.form.Recorder().Running());
+  }
+
+  // The Open dialog: recordings first, sizes as they are now (a fresh recording once showed
+  // "0 bytes" for good), names that are not UTF-8 listed and opened by their bytes, and it starts
+  // in the recordings folder, then where the last file was.
+  void theOpenDialogListsEveryRecordingAsItIsNow() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Window w({});
+    const std::filesystem::path fresh = w.dir / "fresh.bin";
+    const std::filesystem::path latin1 = w.dir.Path() / std::string("r\xE9sum\xE9.bin");
+    std::ofstream(fresh).close();
+    std::ofstream(w.dir / "notes.txt").close();
+    AppendPages(latin1, 0, 1);
+    std::filesystem::create_directory(w.dir / "sub");
+    AppendPages(w.dir / "sub" / "deep.bin", 0, 1);
+    auto* dialog = w.Find<TOpenDialog>("OpenDialog1");
+    auto* files = dialog->findChild<QTreeWidget*>("Files");
+    auto* filter = dialog->findChild<QComboBox*>("Filter");
+    QVERIFY(files && filter);
+    QCOMPARE(filter->itemText(0), QStringLiteral("Recordings (*.bin)"));
+    QCOMPARE(filter->itemText(1), QStringLiteral("All files (*)"));
+
+    auto rows = [&] {
+      QStringList shown;
+      for (int i = 0; i < files->topLevelItemCount(); ++i)
+        shown << files->topLevelItem(i)->text(0) + '|' + files->topLevelItem(i)->text(1);
+      return shown;
+    };
+    QStringList seen;
+    std::filesystem::path folder;
+    auto look = [&](std::function<void()> then) {
+      QTimer::singleShot(0, [&, then] {
+        folder = dialog->Folder();
+        seen = rows();
+        then();
+      });
+      w.form.ButtonOpenClick();
+    };
+    look([&] { dialog->reject(); });
+    QCOMPARE(folder, w.dir.Path());
+    QCOMPARE(seen, QStringList({"sub/|", "fresh.bin|0 bytes", QString("r\uFFFDsum\uFFFD.bin|7,000 bytes")}));
+
+    AppendPages(fresh, 0, 10);  // recorded on since
+    look([&] {
+      filter->setCurrentIndex(1);
+      seen << rows();
+      dialog->reject();
+    });
+    QVERIFY2(seen.contains("fresh.bin|70,000 bytes"), qPrintable(seen.join(", ")));
+    QVERIFY2(seen.contains("notes.txt|0 bytes"), qPrintable(seen.join(", ")));
+    filter->setCurrentIndex(0);
+
+    look([&] {
+      files->setCurrentItem(files->topLevelItem(2));
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+    });
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1"));
+    QCOMPARE(w.form.Recorder().DataFile().Name(), latin1);
+
+    w.form.OpenDialog1CanClose(w.dir / "sub" / "deep.bin");
+    look([&] { dialog->reject(); });
+    QCOMPARE(folder, w.dir / "sub");
+    // Recordings in the current folder have names without one: the dialog starts there.
+    dialog->SetFolder("");
+    QCOMPARE(dialog->Folder(), std::filesystem::current_path());
+    dialog->SetFolder(w.dir.Path().string() + "/sub/");
+    QCOMPARE(dialog->Folder(), w.dir / "sub");
+    dialog->SetFolder(w.dir / "gone");  // removed since, say
+    dialog->ReadFolder();
+    QVERIFY(dialog->findChild<QLabel*>("Folder")->text().endsWith("(cannot be read: No such file or directory)"));
+    QCOMPARE(files->topLevelItemCount(), 0);
+  }
+
+  // Confirmed with Return, the dialog leaves no pop-up behind: the next click reaches the window.
+  void theOpenDialogConfirmedWithReturnLetsTheNextClickThrough() {
+    Window w({});
+    AppendPages(w.dir / "rec.bin", 0, 2);
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    auto* dialog = w.Find<TOpenDialog>("OpenDialog1");
+    QTimer::singleShot(0, [&] {
+      auto* name = dialog->findChild<QLineEdit*>("FileName");
+      QTest::keyClicks(name, "rec.bin");
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    w.form.ButtonOpenClick();
+    QVERIFY2(w.errors.isEmpty(), qPrintable(w.errors.join('\n')));
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1"));
+    QVERIFY(dialog->isHidden());
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    QTest::mouseClick(w.Find<QPushButton>("Button2"), Qt::LeftButton);
+    QCOMPARE(w.Widths(), All(2));
+  }
+
+  // Run on a line that stays silent: after two seconds the window says so in free space of the
+  // control column, with no box and no change of size, and the hint goes with the first frames.
+  void aSilentPortIsSaidUntilFramesArrive() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    w.form.show();
+    auto* hint = w.Find<TSilentPortHint>("SilentPortHint");
+    QTest::mouseClick(w.Find<QPushButton>("ButtonRunStop"), Qt::LeftButton);
+    QVERIFY(w.form.Recorder().Running());
+    QTest::qWait(1500);
+    QVERIFY(hint->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isVisible(), 1500);
+    QCOMPARE(hint->toolTip(), QString::fromStdString("no data from " + line.SlavePath() + " yet"));
+    QCOMPARE(w.form.size(), QSize(1125, 750));
+    QVERIFY(w.form.rect().contains(hint->geometry()));
+    for (QWidget* other : w.form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      if (other != hint && !other->isWindow()) QVERIFY2(!other->geometry().intersects(hint->geometry()), qPrintable(other->objectName()));
+    QVERIFY(w.errors.isEmpty());
+    const std::vector<std::uint8_t> frames = Frames(5);
+    QCOMPARE(line.Write(frames), frames.size());
+    QTRY_VERIFY_WITH_TIMEOUT(hint->isHidden(), 500);
+    QCOMPARE(w.form.Recorder().FillPosition(), std::size_t{5});
   }
 
   // Memory running out in a handler reaches the guard as words a person understands, and a

@@ -104,9 +104,39 @@ click 1053 153  # Run
 sleep 4
 screenshot "$work/live.png"
 [ -n "$shot_out" ] && cp "$work/live.png" "$shot_out"
-click 1053 153  # Stop
-wait_for 30 test -n "$(ls "$work"/*.bin 2>/dev/null)" || fail "no recording file"
+
+# --- look back while recording: F starts a second window following the recording ------------
 recording=$(ls "$work"/*.bin)
+name=$(basename "$recording")
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key f
+follower=""
+for _ in $(seq 100); do
+  follower=$(xdotool search --onlyvisible --name "  \(following $name\)\$" 2>/dev/null | head -n 1 || true)
+  [ -n "$follower" ] && break
+  sleep 0.1
+done
+[ -n "$follower" ] || fail "F while recording started no window following $name"
+follower_pid=$(xdotool getwindowpid "$follower")
+pids+=($follower_pid)
+follower_page() { xdotool getwindowname "$follower" | sed 's/  (following .*//'; }
+follower_beyond() { [ "$(follower_page)" -gt "$1" ]; }
+follower_on() { [ "$(follower_page)" = "$1" ]; }
+size_above_zero() { [ "$(stat -c %s "$recording")" -gt 0 ]; }
+# It shows the newest page written and takes in the next ones as they come, each within a second.
+first_page=$(follower_page)
+[ "$first_page" -ge 1 ] 2>/dev/null || fail "the following window's caption is '$(xdotool getwindowname "$follower")'"
+wait_for 40 follower_beyond "$first_page" || fail "the following window stayed on page $first_page while the recording grew"
+xdotool windowraise "$wid"
+sleep 0.3
+click 1053 153  # Stop
+wait_for 30 size_above_zero || fail "no recording file"
+sleep 1  # Stop has written the last page
+pages_now=$(( $(stat -c %s "$recording") / 7000 ))
+wait_for 15 follower_on "$pages_now" || fail "after Stop the following window shows page $(follower_page), not the last one, $pages_now"
+kill -TERM "$follower_pid"
+wait_for 50 bash -c "! kill -0 $follower_pid" || fail "the following window did not end on SIGTERM"
+[ "$(ls "$work"/*.bin | wc -l)" -eq 1 ] || fail "a file was written beside the recording: $(ls "$work")"
 size=$(stat -c %s "$recording")
 [ "$size" -gt 0 ] && [ $((size % 7000)) -eq 0 ] || fail "recording of $size bytes is not whole pages"
 pages=$((size / 7000))
@@ -149,6 +179,23 @@ offset=$(( size * 500 / 1000 - 3500 ))
 [ $((offset + 7000)) -gt "$size" ] && offset=$((size - 7000))
 [ "$offset" -lt 0 ] && offset=0
 expect_caption "$(( offset / 7000 + 1 ))" "a click on the chart"
+click 1061 316  # Close
+
+# --- the Open dialog, confirmed with Return: the very next click reaches the window ------------
+click 1053 313  # Open
+dialog=""
+for _ in $(seq 50); do
+  dialog=$(xdotool search --onlyvisible --name '^Open$' 2>/dev/null | head -n 1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "Open showed no dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+xdotool type --delay 30 "$(basename "$recording")"
+xdotool key Return
+expect_caption "1" "typing the recording's name and Return in the Open dialog"
+click 1087 193  # >>
+expect_caption "2" "the first click after the Open dialog"
 click 1061 316  # Close
 
 # --- what the screen shows -----------------------------------------------------------------

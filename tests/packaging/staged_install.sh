@@ -41,6 +41,9 @@ out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --version 2>&1) || fail "nin
 [ "$out" = "ninetrace $version" ] || fail "ninetrace --version printed '$out'"
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --help 2>&1) || fail "ninetrace --help exited $?: $out"
 grep -q '^usage: ninetrace \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
+status=0
+out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --follow 2>&1) || status=$?
+[ "$status" = 2 ] && grep -q -- '--follow needs the recording' <<<"$out" || fail "ninetrace --follow without a file: status $status, '$out'"
 # Any other first argument is still a port: without a display that means trying to open a window.
 # (Qt aborts there; run in a subshell, the shell's note of that stays out of the log.)
 opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)
@@ -50,7 +53,7 @@ opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --h
 desktop="$stage/usr/share/applications/ninetrace.desktop"
 problems=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $problems"
 [ -z "$problems" ] || fail "desktop-file-validate: $problems"
-grep -qx 'Exec=ninetrace' "$desktop" || fail "the menu entry does not start ninetrace without arguments"
+grep -qx 'Exec=ninetrace %f' "$desktop" || fail "the menu entry does not start ninetrace, with the file chosen when there is one"
 grep -qx 'Icon=ninetrace' "$desktop" || fail "the menu entry does not name the icon"
 grep -qx 'Categories=Science;Electronics;' "$desktop" || fail "the menu entry is not under Science / Electronics"
 rsvg-convert -w 48 -h 48 "$stage/usr/share/icons/hicolor/scalable/apps/ninetrace.svg" -o "$stage/icon.png" ||

@@ -9,6 +9,7 @@
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
+#include "platform/serial_pty.h"
 #include "recordings.h"
 
 using namespace ninetrace;
@@ -68,6 +69,7 @@ TEST_F(CliRecord, KeepsEveryFrameTheSimulatorSentInExactlyThePagesAskedFor) {
   EXPECT_TRUE(std::regex_match(file.filename().string(), std::regex(R"(\d{6} \d{6}\.bin)"))) << file;
   EXPECT_EQ(record.Out(), file.string() + "\n");
   EXPECT_NE(record.Err().find("3 pages, 3000 frames"), std::string::npos) << record.Err();
+  EXPECT_EQ(record.Err().find("no data from"), std::string::npos) << record.Err();
   const TBytes recorded = ReadWholeFile(file);
   const TBytes sent = SynchronisedRecords(ReadWholeFile(log_));
   ASSERT_EQ(recorded.size(), 3 * PageSize);
@@ -175,6 +177,18 @@ TEST_F(CliRecord, EverySignalThatWouldEndItStopsAsStopDoesEvenBeforeTheFirstPage
     EXPECT_GT(data, 100u);
     EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
   }
+}
+
+// A line that stays silent is said once, after two seconds, and the recording goes on.
+TEST_F(CliRecord, ASilentPortIsSaidOnce) {
+  TSerialPty line;
+  TCliRun record({"record", "--port", line.SlavePath(), "--seconds", "3", "--dir", out_}, dir_.Path(), "record");
+  ASSERT_TRUE(record.WaitForExit(10s));
+  EXPECT_EQ(record.Status(), 0) << record.Err();
+  const std::string said = "ninetrace-cli record: no data from " + line.SlavePath() + " yet\n";
+  const std::size_t at = record.Err().find(said);
+  EXPECT_NE(at, std::string::npos) << record.Err();
+  EXPECT_EQ(record.Err().find(said, at + 1), std::string::npos) << record.Err();
 }
 
 // `ulimit -f 20` allows 20480 bytes: two pages fit, the third does not. That is a full disk, not

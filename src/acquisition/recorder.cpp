@@ -46,6 +46,7 @@ void TRecorder::Run(std::string_view portText) {
     throw;
   }
   file_ = std::move(file);
+  summary_.Start(directory_ / name);
   port_ = std::move(port);
   fileName_ = std::move(name);
   pagesWritten_ = 0;
@@ -62,6 +63,7 @@ void TRecorder::Stop() {
   port_.Close();
   AppendPage();
   file_.Close();
+  summary_.Finish();
 }
 
 std::string TRecorder::Shutdown() noexcept {
@@ -123,6 +125,7 @@ void TRecorder::AppendPage() {
     // Each page goes to the disk as it is written: a crash loses at most the page being filled.
     file_.Sync();
     ++pagesWritten_;
+    summary_.AppendPage(page_.data(), file_.Descriptor());
     return;
   } catch (const TFileError& e) {
     running_ = false;

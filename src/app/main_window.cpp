@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "acquisition/trace_chart.h"
+#include "app/summary_progress.h"
 #include "platform/chart_widget.h"
 #include "playback/page_viewer.h"
 
@@ -63,6 +64,7 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
   viewer_ = std::make_unique<TPageViewer>(recorder_, traces_, [this] { chart_.Refresh(); },
                                           [this](const QString& caption) { setWindowTitle(caption); },
                                           [this] { return chart_.GetCursorPos().X; });
+  viewer_->SetSummaryBuild([this](TSummaryBuilder& builder) { return BuildSummaryWithProgress(this, builder); });
 
   ApplyCommandLine(arguments);
   traces_.Clear();

@@ -60,6 +60,9 @@ class TDataFile {
   // Which file this is, whatever name or link it was opened by.
   TFileIdentity Identity() const;
 
+  // For asking the system about this very file (its stamp, reads at an offset).
+  int Descriptor() const { return fd_.Get(); }
+
   void Close() { fd_.Reset(); }
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::filesystem::path& Name() const { return name_; }

@@ -195,15 +195,20 @@ bool SaveSummary(const std::filesystem::path& summaryPath, const TRecordingSumma
 void TSummaryWriter::Start(const std::filesystem::path& recording) {
   *this = TSummaryWriter();
   path_ = SummaryPathFor(recording);
+  started_ = true;
+}
+
+bool TSummaryWriter::Open() noexcept {
+  // Only once the recording holds a page, so a recording that never gets one leaves nothing.
   // The recording is new, so a summary under its name belongs to one that is gone.
   fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  started_ = false;
   check_ = CheckStart;
-  std::array<std::uint8_t, HeaderBytes> header{};
-  EncodeHeader(header.data(), TRecordingStamp{}, check_);  // describes no file until the first page
-  if (fd_.IsOpen() && !WriteAt(fd_.Get(), header.data(), HeaderBytes, 0)) Abandon();
+  return fd_.IsOpen();
 }
 
 void TSummaryWriter::AppendPage(const std::uint8_t* page, int recordingFd) noexcept {
+  if (started_ && !Open()) return;
   if (!fd_.IsOpen()) return;
   const TBlockSummary block = SummariseRecords(page, SummaryPageRecords);
   std::array<std::uint8_t, BlockBytes * TRecordingSummary::Levels> blocks{};

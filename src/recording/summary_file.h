@@ -49,14 +49,18 @@ class TSummaryWriter {
   void Start(const std::filesystem::path& recording);
   // After page `page` (7000 bytes) reached the recording open on `recordingFd`.
   void AppendPage(const std::uint8_t* page, int recordingFd) noexcept;
-  void Finish() noexcept { fd_.Reset(); }
-  bool Active() const { return fd_.IsOpen(); }
+  void Finish() noexcept {
+    fd_.Reset();
+    started_ = false;
+  }
 
  private:
+  bool Open() noexcept;
   void Abandon() noexcept;
 
   TFileDescriptor fd_;
   std::filesystem::path path_;
+  bool started_ = false;  // a recording has started and its first page is still to come
   std::int64_t pages_ = 0;
   std::array<TBlockSummary, TRecordingSummary::Levels> open_{};  // the blocks above pages being filled
   std::int64_t bodyBytes_ = 0;

@@ -57,12 +57,25 @@ void EmitExactTail(TRecordAccess& access, int t, const std::vector<TPosition>& t
   for (const TPosition& x : tail) {
     marks.assign({x.Start, FirstExtreme(access, t, x.Start, x.End, true), FirstExtreme(access, t, x.Start, x.End, false),
                   x.End - 1});
-    for (const auto& [deciding, low] : {std::pair{&lows, true}, std::pair{&highs, false}})
+    for (const auto& [deciding, low] : {std::pair{&lows, true}, std::pair{&highs, false}}) {
+      // The opposite extreme of the position so far, carried from one deciding record to the next:
+      // it changes only where the stretch between them goes beyond it.
+      std::int64_t at = x.Start, extreme = -1;
+      int level = 0;
       for (const std::int64_t j : *deciding) {
         if (j < x.Start || j >= x.End) continue;
         marks.push_back(j);
-        if (j > x.Start) marks.push_back(FirstExtreme(access, t, x.Start, j, !low));
+        if (j == x.Start) continue;
+        const TBlockSummary stretch = access.Range(at, j);
+        const int beyond = low ? stretch.HighOf(t) : stretch.LowOf(t);
+        if (extreme < 0 || (low ? beyond > level : beyond < level)) {
+          level = beyond;
+          extreme = access.FindFirst(t, at, j, {!low, level, false});
+        }
+        at = j;
+        marks.push_back(extreme);
       }
+    }
     std::sort(marks.begin(), marks.end());
     bool firstOfColumn = true;
     for (const std::int64_t j : marks) {

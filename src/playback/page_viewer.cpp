@@ -140,7 +140,7 @@ std::optional<TOverviewPoints> TPageViewer::SummarisedOverview() {
   const TDataFile& file = recorder_.DataFile();
   const int fd = file.Descriptor();
   const std::optional<TRecordingStamp> stamp = StampOf(fd);
-  if (!stamp) return ReadOverview(std::nullopt);
+  if (!stamp || stamp->Size < summaryFrom_) return ReadOverview(std::nullopt);
   const TRecordingSummary* summary = CurrentSummary(*stamp);
   if (!summary) return std::nullopt;
   const std::string name = file.Name().string();

@@ -100,6 +100,9 @@ class TPageViewer {
 
   // How a recording without a summary gets one before its overview; see TSummaryBuild.
   void SetSummaryBuild(TSummaryBuild build) { summaryBuild_ = std::move(build); }
+  // Recordings from this size on draw "All" from their summary; shorter ones are read whole,
+  // which costs no more when an x position holds about a page or less.
+  void SetSummaryFrom(std::int64_t bytes) { summaryFrom_ = bytes; }
 
   // A file is open for viewing (the window shows its viewer panel then).
   bool FileOpen() const { return !recorder_.Running() && recorder_.DataFile().IsOpen(); }
@@ -138,6 +141,7 @@ class TPageViewer {
   TViewMode viewMode_ = TViewMode::Page;
   std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
   TSummaryBuild summaryBuild_;
+  std::int64_t summaryFrom_ = 2'000 * PageBytes;
   std::optional<TRecordingSummary> summary_;  // of the open file as it was at summaryStamp_
   TRecordingStamp summaryStamp_;
 };

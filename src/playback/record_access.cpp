@@ -54,6 +54,20 @@ TBlockSummary TRecordAccess::Range(std::int64_t a, std::int64_t b) {
   return s;
 }
 
+std::int64_t TRecordAccess::FirstInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  const std::uint8_t* r = Record(a);
+  for (std::int64_t j = a; j < b; ++j, r += SummaryRecordBytes)
+    if (test(RecordLevel(r, t))) return j;
+  return -1;
+}
+
+std::int64_t TRecordAccess::LastInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  const std::uint8_t* r = Record(a) + (b - a) * SummaryRecordBytes;
+  for (std::int64_t j = b; j-- > a;)
+    if (test(RecordLevel(r -= SummaryRecordBytes, t))) return j;
+  return -1;
+}
+
 int TRecordAccess::LevelFrom(std::int64_t p, std::int64_t last) const {
   int level = TRecordingSummary::Levels - 1;
   for (; level > 0; --level) {
@@ -74,11 +88,7 @@ int TRecordAccess::LevelTo(std::int64_t p, std::int64_t first) const {
 
 std::int64_t TRecordAccess::FirstInBlock(int t, int level, std::int64_t block, const TLevelTest& test) {
   if (!test.May(summary_.Level(level)[static_cast<std::size_t>(block)], t)) return -1;
-  if (level == 0) {
-    for (std::int64_t j = block * PageRecords; j < (block + 1) * PageRecords; ++j)
-      if (test(Level(j, t))) return j;
-    return -1;
-  }
+  if (level == 0) return FirstInPage(t, block * PageRecords, (block + 1) * PageRecords, test);
   for (std::int64_t c = block * TRecordingSummary::Fanout; c < (block + 1) * TRecordingSummary::Fanout; ++c)
     if (const std::int64_t j = FirstInBlock(t, level - 1, c, test); j >= 0) return j;
   return -1;
@@ -86,11 +96,7 @@ std::int64_t TRecordAccess::FirstInBlock(int t, int level, std::int64_t block, c
 
 std::int64_t TRecordAccess::LastInBlock(int t, int level, std::int64_t block, const TLevelTest& test) {
   if (!test.May(summary_.Level(level)[static_cast<std::size_t>(block)], t)) return -1;
-  if (level == 0) {
-    for (std::int64_t j = (block + 1) * PageRecords; j-- > block * PageRecords;)
-      if (test(Level(j, t))) return j;
-    return -1;
-  }
+  if (level == 0) return LastInPage(t, block * PageRecords, (block + 1) * PageRecords, test);
   for (std::int64_t c = (block + 1) * TRecordingSummary::Fanout; c-- > block * TRecordingSummary::Fanout;)
     if (const std::int64_t j = LastInBlock(t, level - 1, c, test); j >= 0) return j;
   return -1;
@@ -102,8 +108,9 @@ std::int64_t TRecordAccess::FindFirst(int t, std::int64_t a, std::int64_t b, con
     const std::int64_t p = j / PageRecords;
     if (j % PageRecords != 0 || p >= lastPage) {
       // Record by record to the end of this page (or of the range).
-      for (const std::int64_t end = std::min(b, (p + 1) * PageRecords); j < end; ++j)
-        if (test(Level(j, t))) return j;
+      const std::int64_t end = std::min(b, (p + 1) * PageRecords);
+      if (const std::int64_t found = FirstInPage(t, j, end, test); found >= 0) return found;
+      j = end;
       continue;
     }
     const int level = LevelFrom(p, lastPage);
@@ -120,8 +127,7 @@ std::int64_t TRecordAccess::FindLast(int t, std::int64_t a, std::int64_t b, cons
     const std::int64_t q = j / PageRecords;  // the page that ends at j, if j ends one
     if (j % PageRecords != 0 || q > summary_.Pages() || q - 1 < firstPage) {
       const std::int64_t start = std::max(a, (j - 1) / PageRecords * PageRecords);
-      for (std::int64_t r = j; r-- > start;)
-        if (test(Level(r, t))) return r;
+      if (const std::int64_t found = LastInPage(t, start, j, test); found >= 0) return found;
       j = start;
       continue;
     }

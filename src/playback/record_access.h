@@ -43,6 +43,9 @@ class TRecordAccess {
   };
   const std::uint8_t* Page(std::int64_t page);
   void ScanRecords(std::int64_t a, std::int64_t b, TBlockSummary& s);
+  // The first (last) record of [a, b), all in one page, whose level passes, or -1.
+  std::int64_t FirstInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
+  std::int64_t LastInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
   // The largest block of whole pages starting (ending) at page p that lies inside [first, last) pages.
   int LevelFrom(std::int64_t p, std::int64_t last) const;
   int LevelTo(std::int64_t p, std::int64_t first) const;
@@ -52,7 +55,7 @@ class TRecordAccess {
   const TRecordingSummary& summary_;
   std::int64_t records_;
   const TPageRead& read_;
-  std::array<TSlot, 4> slots_;
+  std::array<TSlot, 16> slots_;
   std::size_t nextSlot_ = 0;
 };
 

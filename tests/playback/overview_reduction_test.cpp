@@ -122,6 +122,7 @@ std::string CompareWithEveryRecord(const std::filesystem::path& path, const std:
   TTraceChart reduced(width);
   TRecorder recorder(reduced.traces, {});
   TPageViewer viewer(recorder, reduced.traces, {}, {}, {});
+  viewer.SetSummaryFrom(0);  // every length through the summary, down to a part of a record
   viewer.Open(path);
   if (!view.BeforeAll) viewer.ToggleOverview();
 

@@ -23,12 +23,16 @@ bool BuildSummaryWithProgress(QWidget* parent, TSummaryBuilder& builder) {
   dialog.setWindowModality(Qt::WindowModal);
   dialog.setMinimumDuration(0);
   dialog.setAutoClose(false);
+  // Esc reaches the dialog as a rejection when its cancel shortcut does not fire (the window not
+  // active yet); either way the build stops.
+  bool rejected = false;
+  QObject::connect(&dialog, &QDialog::rejected, &dialog, [&rejected] { rejected = true; });
   dialog.setValue(Permille(builder));
   while (!builder.Step()) {
     dialog.setValue(Permille(builder));
     // Paints, the timer's tick and Esc get their turn between slices.
     QCoreApplication::processEvents();
-    if (dialog.wasCanceled()) return false;
+    if (dialog.wasCanceled() || rejected) return false;
   }
   return true;
 }

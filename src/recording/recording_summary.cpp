@@ -91,6 +91,11 @@ TBlockSummary TRecordingSummary::PagesSummary(std::int64_t first, std::int64_t l
   return s;
 }
 
+void TRecordingSummary::Reserve(std::int64_t pages) {
+  for (int level = 0; level < Levels; ++level)
+    levels_[static_cast<std::size_t>(level)].reserve(static_cast<std::size_t>(pages / PagesPerBlock(level)));
+}
+
 std::int64_t TRecordingSummary::StoredBlocks(std::int64_t pages) {
   std::int64_t blocks = 0;
   for (int level = 0; level < Levels; ++level) blocks += pages / PagesPerBlock(level);

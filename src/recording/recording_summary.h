@@ -62,6 +62,8 @@ class TRecordingSummary {
   bool StoredComplete() const { return storedPending_ == 0; }
   // The summary of whole pages [first, last), from the largest blocks that fit.
   TBlockSummary PagesSummary(std::int64_t first, std::int64_t last) const;
+  // Room for `pages` pages, so that loading a long summary copies nothing.
+  void Reserve(std::int64_t pages);
   // Blocks stored for `pages` pages: a page summary each, plus the complete blocks above.
   static std::int64_t StoredBlocks(std::int64_t pages);
   // Bytes the summary takes in memory.

@@ -41,6 +41,7 @@ TSummaryBuilder::TSummaryBuilder(int fd, std::int64_t size, std::string name)
       name_(std::move(name)),
       buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(PiecePages * SummaryPageBytes))) {
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  summary_.Reserve(pages_);
 }
 
 bool TSummaryBuilder::Step(std::int64_t bytes) {

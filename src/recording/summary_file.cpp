@@ -140,6 +140,7 @@ std::optional<TRecordingSummary> LoadSummary(const std::filesystem::path& summar
   // The blocks in pieces of a megabyte, checked and taken in as they come.
   ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   TRecordingSummary summary;
+  summary.Reserve(pages);
   std::vector<std::uint8_t> piece(static_cast<std::size_t>(65536 * BlockBytes));
   std::uint64_t check = CheckStart;
   for (std::int64_t at = 0; at < body;) {

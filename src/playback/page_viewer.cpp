@@ -128,8 +128,9 @@ const TRecordingSummary* TPageViewer::CurrentSummary(const TRecordingStamp& stam
     TSummaryBuilder builder(file.Descriptor(), stamp.Size, file.Name().string());
     if (summaryBuild_ ? !summaryBuild_(builder) : !builder.Step(stamp.Size)) return nullptr;
     summary = builder.Take();
-    // A folder we may not write to keeps no summary; it is built again next time.
-    SaveSummary(path, *summary, stamp);
+    // A folder we may not write to keeps no summary; it is built again next time. Nor does a
+    // recording still being written, whose recorder keeps its own.
+    if (StampOf(file.Descriptor()) == stamp) SaveSummary(path, *summary, stamp);
   }
   summary_ = std::move(summary);
   summaryStamp_ = stamp;

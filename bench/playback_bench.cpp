@@ -5,8 +5,10 @@
 // redraw out: what remains is reading and reducing, the viewer's own share.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +22,8 @@
 #include "acquisition/trace_chart.h"
 #include "chart/chart.h"
 #include "playback/page_viewer.h"
+#include "recording/summary_builder.h"
+#include "recording/summary_file.h"
 
 using namespace ninetrace;
 
@@ -225,6 +229,101 @@ void FollowOverviewRefresh(benchmark::State& state) {
   state.counters["MB"] = static_cast<double>(state.range(0)) * PageBytes / 1e6;
 }
 
+// Drops a file from the page cache (its pages are clean: written and synced before).
+void DropFromCache(const std::filesystem::path& path) {
+  const TFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  ::fdatasync(fd.Get());
+  ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED);
+}
+
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
+double MsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A recording of 30 days (3.9 GB), made once in the temporary folder: building its summary warm
+// and cold, then "All" press to frame with the summary on disk, warm and with both files dropped
+// from the page cache, the memory that takes, a zoom inside the overview and a deep zoom.
+void Month(benchmark::State& state) {
+  const TRecordingFile file(state.range(0));
+  DropFromCache(file.Path());  // synced, so the cold runs can drop it
+  const auto build = [&file] {
+    TDataFile f;
+    f.OpenRead(file.Path());
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = ThreadCpuMs();
+    TSummaryBuilder builder(f.Descriptor(), f.Size(), "month");
+    while (!builder.Step()) {
+    }
+    const double ms = MsSince(start), cpuMs = ThreadCpuMs() - cpu;
+    SaveSummary(SummaryPathFor(file.Path()), builder.Take(), *StampOf(f.Descriptor()));
+    const double mb = static_cast<double>(f.Size()) / 1e3;
+    return std::pair{mb / ms, mb / cpuMs};  // MB/s of wall and of CPU time
+  };
+  const auto [buildCold, buildColdCpu] = build();
+  const auto [buildWarm, buildWarmCpu] = build();
+  DropFromCache(SummaryPathFor(file.Path()));
+  std::vector<double> warm, cold, warmCpu, coldCpu, zooms, growth;
+  for (auto _ : state) {
+    for (int run = 0; run < 10; ++run) {
+      const bool dropped = run % 2 == 0;
+      if (dropped) {
+        DropFromCache(file.Path());
+        DropFromCache(SummaryPathFor(file.Path()));
+      }
+      TViewerRig rig;
+      rig.viewer.View(file.Path());
+      rig.chart.OnZoom = rig.chart.OnUndoZoom = [&rig](TChart*) { rig.viewer.AxesChanged(); };
+      ResetPeak();
+      const double before = Resident("VmRSS:");
+      const auto start = std::chrono::steady_clock::now();
+      const double cpu = ThreadCpuMs();
+      rig.viewer.ToggleOverview();
+      (dropped ? cold : warm).push_back(MsSince(start));
+      (dropped ? coldCpu : warmCpu).push_back(ThreadCpuMs() - cpu);
+      growth.push_back((Resident("VmHWM:") - before) / 1e6);
+      // A zoom onto a part of the overview and its frame, then back.
+      const auto zoom = std::chrono::steady_clock::now();
+      rig.chart.ZoomDrag = {};
+      rig.chart.ZoomDrag.Start(200 + 60 * run, 150);
+      rig.chart.ZoomDrag.EndX = 300 + 60 * run;
+      rig.chart.ZoomDrag.EndY = 600;
+      rig.chart.ComputeZoomRanges();
+      rig.chart.Refresh();
+      zooms.push_back(MsSince(zoom));
+      rig.chart.UndoZoom();
+    }
+  }
+  TViewerRig rig;
+  rig.viewer.View(file.Path());
+  rig.chart.OnZoom = rig.chart.OnUndoZoom = [&rig](TChart*) { rig.viewer.AxesChanged(); };
+  rig.viewer.ToggleOverview();
+  rig.ZoomOntoThinBand();
+  const auto deep = std::chrono::steady_clock::now();
+  rig.ZoomOntoThinBand();  // levels beyond the coordinate guard: reduced from the file for that view
+  const double deepMs = MsSince(deep);
+  state.counters["MB"] = static_cast<double>(state.range(0)) * PageBytes / 1e6;
+  state.counters["build_MBps_cold"] = buildCold;
+  state.counters["build_MBps_warm"] = buildWarm;
+  state.counters["build_MBps_cold_cpu"] = buildColdCpu;
+  state.counters["build_MBps_warm_cpu"] = buildWarmCpu;
+  state.counters["all_warm_cpu_ms"] = Median(warmCpu);
+  state.counters["all_cold_cpu_ms"] = Median(coldCpu);
+  state.counters["summary_pct"] =
+      100.0 * static_cast<double>(std::filesystem::file_size(SummaryPathFor(file.Path()))) / (state.counters["MB"] * 1e6);
+  state.counters["all_warm_ms"] = Median(warm);
+  state.counters["all_cold_ms"] = Median(cold);
+  state.counters["all_cold_max_ms"] = *std::max_element(cold.begin(), cold.end());
+  state.counters["rss_growth_MB"] = *std::max_element(growth.begin(), growth.end());
+  state.counters["zoom_ms"] = Median(zooms);
+  state.counters["zoom_max_ms"] = *std::max_element(zooms.begin(), zooms.end());
+  state.counters["deep_zoom_ms"] = deepMs;
+}
+
 constexpr std::int64_t HourPages = 767;  // 3600 s at about 213 records a second
 BENCHMARK(OverviewPress)->Name("All/300_pages")->Args({300, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All/1_hour_767_pages")->Args({HourPages, 1})->Unit(benchmark::kMillisecond);
@@ -234,6 +333,7 @@ BENCHMARK(DeepZoom)->Name("Deep_zoom_then_undo/24_hours_18432_pages")->Args({24 
 BENCHMARK(AllAfterPageZoom)->Name("All_after_a_deep_zoom_on_the_page/7_days_129024_pages")->Args({7 * 24 * 768})->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh_zoomed/24_hours_18432_pages")->Args({24 * 768, 2})->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(Month)->Name("All/30_days_552960_pages")->Args({30 * 24 * 768})->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(OverviewPress)->Name("All_no_draw/300_pages")->Args({300, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All_no_draw/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 

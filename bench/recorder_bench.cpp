@@ -3,7 +3,9 @@
 // is not included. A second figure leaves the serial line out: synchroniser and traces only.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -13,6 +15,7 @@
 #include "acquisition/recorder.h"
 #include "chart/axis_panel.h"
 #include "platform/serial_pty.h"
+#include "recording/summary_file.h"
 #include "simulator.h"
 
 using namespace ninetrace;
@@ -99,5 +102,27 @@ void SynchroniseAndPlot(benchmark::State& state) {
   }
 }
 BENCHMARK(SynchroniseAndPlot)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The summary's share of a page write: the page's block (and those it completes) appended to
+// the summary beside the recording, and its header restamped. The page write itself is not timed.
+void SummaryPerPage(benchmark::State& state) {
+  const std::filesystem::path dir = MakeTempDirectory();
+  {
+    TDataFile recording;
+    if (!recording.CreateNew(dir / "recording.bin")) throw std::runtime_error("cannot create the recording");
+    TPageBuffer page{};
+    for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 31);
+    TSummaryWriter writer;
+    writer.Start(dir / "recording.bin");
+    for (auto _ : state) {
+      state.PauseTiming();
+      recording.WriteAll(page.data(), static_cast<std::int64_t>(PageSize));
+      state.ResumeTiming();
+      writer.AppendPage(page.data(), recording.Descriptor());
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(SummaryPerPage)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(3000);
 
 }  // namespace

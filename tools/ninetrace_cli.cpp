@@ -17,6 +17,7 @@
 #include "platform/process_signals.h"
 #include "record_command.h"
 #include "simulate_command.h"
+#include "summary_command.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ commands:
   export     write a recording as CSV, one row per record
   simulate   play the converter, or a recording, on a pseudo-terminal
   ports      list the serial devices present and whether you may open them
+  summary    build the summary beside a recording that "All" draws from, if it has none
 
 ninetrace-cli COMMAND --help describes each command; ninetrace-cli --version shows the version.
 "--" ends the options of any command: `ninetrace-cli info -- -odd.bin` reads a file named "-odd.bin".
@@ -100,6 +102,19 @@ options:
   --replay FILE  send the records of a recording instead of the waveforms, and stop at its end;
                  the zero tail of its last page is left out
   --loop         with --replay: start the recording again at its end
+  --help         show this text
+)";
+
+constexpr const char* SummaryUsage = R"(usage: ninetrace-cli summary FILE
+
+Makes sure the recording FILE has its summary beside it, FILE.summary: per block of 1, 16, 256
+and 4096 pages the lowest and highest level of each trace, from which "All" draws a recording of
+any length at once. The window and record write it while recording; for an older recording, or
+one changed since, this builds it once (the window would build it on the first "All"). Says
+whether the summary was up to date or built, and its size. When standard error is a terminal, a
+long build shows its progress there.
+
+options:
   --help         show this text
 )";
 
@@ -195,6 +210,22 @@ int RunInfo(int argc, char** argv) {
   }
   if (!file) return Fail("info needs a recording file", InfoUsage);
   return ninetrace::cli::Info(*file);
+}
+
+int RunSummary(int argc, char** argv) {
+  std::optional<std::string> file;
+  TArguments args(argc, argv);
+  for (std::string_view arg; args.Next(arg);) {
+    if (arg == "--help") {
+      std::fputs(SummaryUsage, stdout);
+      return 0;
+    }
+    if (IsOption(arg)) return Fail("unknown option " + std::string(arg), SummaryUsage);
+    if (file) return Fail("unexpected argument " + std::string(arg), SummaryUsage);
+    file = arg;
+  }
+  if (!file) return Fail("summary needs a recording file", SummaryUsage);
+  return ninetrace::cli::Summary(*file);
 }
 
 int RunExport(int argc, char** argv) {
@@ -300,6 +331,7 @@ int Dispatch(int argc, char** argv) {
   if (command == "info") return RunInfo(argc, argv);
   if (command == "export") return RunExport(argc, argv);
   if (command == "simulate") return RunSimulate(argc, argv);
+  if (command == "summary") return RunSummary(argc, argv);
   return Fail("unknown command " + std::string(command), Usage);
 }
 

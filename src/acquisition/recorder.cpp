@@ -49,6 +49,7 @@ void TRecorder::Run(std::string_view portText) {
   if (folder_.has_parent_path() && folder_.filename().empty()) folder_ = folder_.parent_path();
   started_ = started;
   file_ = std::move(file);
+  summary_.Start(directory_ / name);
   port_ = std::move(port);
   fileName_ = std::move(name);
   pagesWritten_ = 0;
@@ -71,6 +72,7 @@ void TRecorder::Stop() {
   EndRecording();
   AppendPage();
   file_.Close();
+  summary_.Finish();
 }
 
 std::string TRecorder::Shutdown() noexcept {
@@ -136,6 +138,7 @@ void TRecorder::AppendPage() {
     // Each page goes to the disk as it is written: a crash loses at most the page being filled.
     file_.Sync();
     ++pagesWritten_;
+    summary_.AppendPage(page_.data(), file_.Descriptor());
     return;
   } catch (const TFileError& e) {
     EndRecording();

@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/data_file.h"
 #include "platform/serial_port.h"
+#include "recording/summary_file.h"
 
 namespace ninetrace {
 
@@ -109,6 +110,7 @@ class TRecorder {
   TPortSource source_{port_};
   TFrameSynchroniser synchroniser_;
   TDataFile file_;
+  TSummaryWriter summary_;  // kept beside the recording, page by page
   std::string fileName_;
   std::int64_t pagesWritten_ = 0;
   TPageBuffer page_{};

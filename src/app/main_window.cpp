@@ -16,6 +16,7 @@
 #include "app/file_arguments.h"
 #include "app/open_dialog.h"
 #include "app/silent_port_hint.h"
+#include "app/summary_progress.h"
 #include "platform/chart_widget.h"
 #include "playback/page_viewer.h"
 
@@ -70,6 +71,7 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
       recorder_, traces_, [this] { chart_.Refresh(); },
       [this](const QString& caption) { setWindowTitle(follow_ ? follow_->Caption(caption) : caption); },
       [this] { return chart_.GetCursorPos().X; });
+  viewer_->SetSummaryBuild([this](TSummaryBuilder& builder) { return BuildSummaryWithProgress(this, builder); });
 
   TFileArguments files;
   Guarded([&] { files = ReadFileArguments(arguments); });

@@ -77,6 +77,9 @@ class TDataFile {
   // very file: a name given to another file meanwhile is left alone.
   void RemoveOwnName() const noexcept;
 
+  // For asking the system about this very file (its stamp, reads at an offset).
+  int Descriptor() const { return fd_.Get(); }
+
   void Close() { fd_.Reset(); }
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::filesystem::path& Name() const { return name_; }

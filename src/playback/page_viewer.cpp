@@ -1,9 +1,11 @@
 #include "playback/page_viewer.h"
 
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "platform/busy_cursor.h"
+#include "playback/overview_from_summary.h"
 #include "playback/overview_reduction.h"
 
 namespace ninetrace {
@@ -68,6 +70,7 @@ void TPageViewer::View(const std::filesystem::path& recording) {
 void TPageViewer::Close() {
   if (recorder_.Running()) return;
   recorder_.DataFile().Close();
+  summary_.reset();
 }
 
 void TPageViewer::StepForward(std::int64_t bytes) {
@@ -116,10 +119,55 @@ TOverviewPoints TPageViewer::ReadOverview(const std::optional<TLevelPixels>& pix
                          pixels ? &*pixels : nullptr);
 }
 
+const TRecordingSummary* TPageViewer::CurrentSummary(const TRecordingStamp& stamp) {
+  if (summary_ && summaryStamp_ == stamp) return &*summary_;
+  summary_.reset();
+  const TDataFile& file = recorder_.DataFile();
+  const std::filesystem::path path = SummaryPathFor(file.Name());
+  std::optional<TRecordingSummary> summary = LoadSummary(path, stamp);
+  if (!summary) {
+    TSummaryBuilder builder(file.Descriptor(), stamp.Size, file.Name().string());
+    if (summaryBuild_ ? !summaryBuild_(builder) : !builder.Step(stamp.Size)) return nullptr;
+    summary = builder.Take();
+    // A folder we may not write to keeps no summary; it is built again next time. Nor does a
+    // recording still being written, whose recorder keeps its own.
+    if (StampOf(file.Descriptor()) == stamp) SaveSummary(path, *summary, stamp);
+  }
+  summary_ = std::move(summary);
+  summaryStamp_ = stamp;
+  return &*summary_;
+}
+
+std::optional<TOverviewPoints> TPageViewer::SummarisedOverview() {
+  const TDataFile& file = recorder_.DataFile();
+  const int fd = file.Descriptor();
+  const std::optional<TRecordingStamp> stamp = StampOf(fd);
+  if (!stamp || stamp->Size < summaryFrom_) return ReadOverview(std::nullopt);
+  const TRecordingSummary* summary = CurrentSummary(*stamp);
+  if (!summary) return std::nullopt;
+  const std::string name = file.Name().string();
+  try {
+    return ReduceWithSummary(
+        *summary, stamp->Size, [fd, &name](std::int64_t page, std::uint8_t* out) { return ReadRecordingPage(fd, page, out, name); },
+        [fd](std::int64_t page) { PrefetchRecordingPage(fd, page); });
+  } catch (const TSummaryMismatch&) {
+    // The recording changed under its summary: draw from the records, and build it anew next time.
+    summary_.reset();
+    std::error_code ignored;
+    std::filesystem::remove(SummaryPathFor(file.Name()), ignored);
+    return ReadOverview(std::nullopt);
+  }
+}
+
 void TPageViewer::ShowOverview() {
   const std::int64_t size = recorder_.DataFile().Size();
   std::optional<TLevelPixels> pixels = ViewPixels();
-  const TOverviewPoints points = ReadOverview(pixels);
+  std::optional<TOverviewPoints> summarised;
+  if (!pixels) {
+    summarised = SummarisedOverview();
+    if (!summarised) return;  // the build was cancelled: the page stays
+  }
+  const TOverviewPoints points = pixels ? ReadOverview(pixels) : std::move(*summarised);
   // Everything that reads the file has succeeded; only now does the view change.
   PlotOverview(points, size, viewOffset_);
   overviewPixels_ = std::move(pixels);
@@ -136,7 +184,10 @@ void TPageViewer::AxesChanged() {
   if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
   std::optional<TLevelPixels> pixels = ViewPixels();
   if (pixels == overviewPixels_) return;
-  const TOverviewPoints points = ReadOverview(pixels);
+  // Back from a deep zoom: a cancelled build leaves the view as it is.
+  std::optional<TOverviewPoints> summarised = pixels ? std::nullopt : SummarisedOverview();
+  if (!pixels && !summarised) return;
+  const TOverviewPoints points = pixels ? ReadOverview(pixels) : std::move(*summarised);
   PlotOverview(points, recorder_.DataFile().Size(), savedOffset_);
   overviewPixels_ = std::move(pixels);
 }

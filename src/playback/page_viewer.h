@@ -15,6 +15,8 @@
 #include "acquisition/sample_record.h"
 #include "acquisition/trace_set.h"
 #include "playback/overview_reduction.h"
+#include "recording/summary_builder.h"
+#include "recording/summary_file.h"
 
 namespace ninetrace {
 
@@ -64,6 +66,9 @@ class TPageViewer {
   using TRefresh = std::function<void()>;
   using TCaptionSetter = std::function<void(const QString&)>;
   using TCursorX = std::function<std::int32_t()>;
+  // Runs a summary build to its end (the window with progress and a cancel); returns false when
+  // it was cancelled. Without one the build simply runs.
+  using TSummaryBuild = std::function<bool(TSummaryBuilder&)>;
 
   // All references must outlive the viewer. `cursorX` gives the chart's cursor x at a click
   // (GetCursorPos().X in the window).
@@ -96,6 +101,12 @@ class TPageViewer {
   // A click on the chart, in either mode: shows the page under the cursor.
   void ChartClick();
 
+  // How a recording without a summary gets one before its overview; see TSummaryBuild.
+  void SetSummaryBuild(TSummaryBuild build) { summaryBuild_ = std::move(build); }
+  // Recordings from this size on draw "All" from their summary; shorter ones are read whole,
+  // which costs no more when an x position holds about a page or less.
+  void SetSummaryFrom(std::int64_t bytes) { summaryFrom_ = bytes; }
+
   // A file is open for viewing (the window shows its viewer panel then).
   bool FileOpen() const { return !recorder_.Running() && recorder_.DataFile().IsOpen(); }
   std::int64_t ViewOffset() const { return viewOffset_; }
@@ -114,6 +125,10 @@ class TPageViewer {
   // levels draw exactly: all inside the guard, the mapping never turning back.
   std::optional<TLevelPixels> ViewPixels() const;
   TOverviewPoints ReadOverview(const std::optional<TLevelPixels>& pixels);
+  // The plain overview from the recording's summary, loading or building it first; nullopt when
+  // the build was cancelled.
+  std::optional<TOverviewPoints> SummarisedOverview();
+  const TRecordingSummary* CurrentSummary(const TRecordingStamp& stamp);
   // Replaces the traces by the overview; on failure shows the page at pageOffset, which is
   // still in the page buffer, in page view.
   void PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset);
@@ -129,6 +144,10 @@ class TPageViewer {
   TViewMode viewMode_ = TViewMode::Page;
   std::optional<TLevelPixels> overviewPixels_;  // what the overview on the traces was reduced for
   bool refreshing_ = false;                     // RebuildOverview: no wait cursor
+  TSummaryBuild summaryBuild_;
+  std::int64_t summaryFrom_ = 2'000 * PageBytes;
+  std::optional<TRecordingSummary> summary_;  // of the open file as it was at summaryStamp_
+  TRecordingStamp summaryStamp_;
 };
 
 }  // namespace ninetrace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -145,6 +146,14 @@ TEST_F(RecorderTest, RecordsFillThePageAndTheTracesAndEachFullPageIsWritten) {
   EXPECT_EQ(traces[8].XAt(0), 0.0);
   recorder.Stop();
   EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1001, 2));
+  // Beside it, the summary of both pages, written as they were.
+  TDataFile file;
+  file.OpenRead(dir / FirstName);
+  const std::optional<TRecordingSummary> summary = LoadSummary(SummaryPathFor(dir / FirstName), *StampOf(file.Descriptor()));
+  ASSERT_TRUE(summary.has_value());
+  const TBytes pages = Pages(1001, 2);
+  EXPECT_EQ(summary->Level(0), (std::vector<TBlockSummary>{SummariseRecords(pages.data(), 1000),
+                                                           SummariseRecords(pages.data() + PageSize, 1000)}));
   EXPECT_EQ(recorder.Synchroniser().BytesDropped(), 2 * 7);  // the padding of the first two bursts
 }
 
@@ -175,7 +184,10 @@ TEST_F(RecorderTest, APortThatCannotBeOpenedChangesNothingAndLeavesNoFile) {
     }
     EXPECT_FALSE(recorder.Running());
     EXPECT_EQ(recorder.FileName(), FirstName);
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{FirstName});
+    // The first recording and its summary, nothing more.
+    std::vector<std::string> names = dir.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{FirstName, std::string(FirstName) + ".summary"}));
     EXPECT_EQ(traces[0].PointCount(), 1);
   }
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -22,6 +23,7 @@
 #include <set>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <span>
 #include <thread>
 #include <vector>
@@ -41,6 +43,7 @@
 #include "app/stop_signal_notifier.h"
 #include "platform/serial_pty.h"
 #include "playback/page_viewer.h"
+#include "recording/summary_file.h"
 
 using namespace ninetrace;
 
@@ -360,6 +363,33 @@ class MainWindowTest : public QObject {
   }
 
   // A FIFO chosen in the file dialog would wait for a writer forever, freezing the window.
+  // A long recording without a summary: "All" builds it with a progress dialog on which Esc
+  // cancels and leaves the page as it was; the next "All" builds it to the end.
+  void allShowsTheSummaryBuildAndEscCancelsIt() {
+    Window w({});
+    const std::filesystem::path file = w.dir / "long.bin";
+    std::ofstream(file).close();
+    std::filesystem::resize_file(file, 20'000 * PageBytes);  // 140 MB of zeros, sparse
+    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString(file.string()));
+    const QString page = w.form.windowTitle();
+    bool dialogSeen = false;
+    QTimer::singleShot(0, &w.form, [&] {
+      auto* dialog = w.form.findChild<QProgressDialog*>(QStringLiteral("SummaryProgress"));
+      dialogSeen = dialog && dialog->isVisible();
+      if (dialog) QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::mouseClick(w.Find<QPushButton>("Button1"), Qt::LeftButton);
+    QVERIFY(dialogSeen);
+    QCOMPARE(w.form.windowTitle(), page);
+    QCOMPARE(w.form.Viewer().ViewMode(), TViewMode::Page);
+    QVERIFY(!std::filesystem::exists(SummaryPathFor(file)));
+    QVERIFY(w.errors.isEmpty());
+
+    QTest::mouseClick(w.Find<QPushButton>("Button1"), Qt::LeftButton);
+    QCOMPARE(w.form.windowTitle(), QStringLiteral("1-20000  Click!"));
+    QVERIFY(std::filesystem::exists(SummaryPathFor(file)));
+  }
+
   void aFifoIsRefusedWithoutFreezingTheWindow() {
     Window w({});
     const std::filesystem::path fifo = w.dir / "line.fifo";

@@ -15,7 +15,9 @@
 #include "../platform/test_files.h"
 #include "acquisition/trace_chart.h"
 #include "chart/chart.h"
+#include "playback/overview_from_summary.h"
 #include "playback/page_viewer.h"
+#include "recording/recording_summary.h"
 
 using namespace ninetrace;
 using ninetrace::testing::TTempDirectory;
@@ -120,6 +122,7 @@ std::string CompareWithEveryRecord(const std::filesystem::path& path, const std:
   TTraceChart reduced(width);
   TRecorder recorder(reduced.traces, {});
   TPageViewer viewer(recorder, reduced.traces, {}, {}, {});
+  viewer.SetSummaryFrom(0);  // every length through the summary, down to a part of a record
   viewer.Open(path);
   if (!view.BeforeAll) viewer.ToggleOverview();
 
@@ -164,9 +167,10 @@ TEST(OverviewReduction, DrawsThePixelsOfEveryRecord) {
   };
   TTempDirectory dir;
   std::mt19937 rng(20261208);
-  for (int file = 0; file < 8; ++file) {
-    // Up to eight pages, often a short last page, now and then a partial record.
-    const std::int64_t pages = 1 + static_cast<std::int64_t>(rng() % 8);
+  for (int file = 0; file < 10; ++file) {
+    // Up to eight pages, often a short last page, now and then a partial record; then two whose
+    // x positions span pages, drawn from the summary's blocks.
+    const std::int64_t pages = file < 8 ? 1 + static_cast<std::int64_t>(rng() % 8) : (file == 8 ? 300 : 1'500);
     const std::int64_t extra = rng() % 3 == 0 ? 0 : static_cast<std::int64_t>(rng() % 7000);
     const std::int64_t size = file == 0 ? 20 : pages * PageBytes + extra;
     const std::vector<std::uint8_t> bytes = MakeRecording(size, rng);
@@ -176,6 +180,7 @@ TEST(OverviewReduction, DrawsThePixelsOfEveryRecord) {
       for (const TView& view : views) {
         // Segments to pixels 30,000 rows away are slow to draw one by one: deep zooms on a few.
         if (view.Zooms > 1 && file > 2) continue;
+        if (file >= 8 && (width == 2 || view.BeforeAll || view.Zooms > 1)) continue;
         ASSERT_EQ(CompareWithEveryRecord(path, bytes, width, view), "")
             << "file " << file << " of " << size << " bytes, width " << width << ", " << view.Name;
       }
@@ -302,6 +307,80 @@ TEST(OverviewReduction, ThePiecesTheFileIsReadInChangeNothing) {
         ASSERT_TRUE(Same(pieces[t], whole[t])) << "trace " << t << ", pieces of " << piece << (pixels ? ", a view" : "");
     }
   }
+}
+
+TRecordingSummary SummaryOf(const std::vector<std::uint8_t>& bytes) {
+  TRecordingSummary summary;
+  for (std::size_t p = 0; (p + 1) * PageSize <= bytes.size(); ++p)
+    summary.AddPage(SummariseRecords(bytes.data() + p * PageSize, SummaryPageRecords));
+  return summary;
+}
+
+TOverviewPoints ReduceEveryRecord(const std::vector<std::uint8_t>& bytes) {
+  std::int64_t offset = 0;
+  const auto size = static_cast<std::int64_t>(bytes.size());
+  return ReduceRecording(
+      [&](std::uint8_t* buffer, std::int64_t count) {
+        const std::int64_t n = std::min(count, size - offset);
+        std::copy_n(bytes.data() + offset, n, buffer);
+        offset += n;
+        return n;
+      },
+      size);
+}
+
+// The summary's blocks and the pages read where x positions start or end inside one give the
+// points of every record: lengths whose positions meet anywhere in a page, summaries of one to
+// four levels, a short or cut last page, and the points deciding the trace's end.
+TEST(OverviewReduction, TheSummaryGivesThePointsOfEveryRecord) {
+  struct TRow {
+    const char* Name;
+    std::int64_t Size;
+  };
+  const std::vector<TRow> rows = {
+      {"less than a record", 6},
+      {"a few records and a cut one", 7 * 13 + 4},
+      {"one page", PageBytes},
+      {"a page and a cut record", PageBytes + 10},
+      {"positions narrower than a page, blocks of 16 pages", 33 * PageBytes + 6'998},
+      {"positions a page and a bit wide", 1'234 * PageBytes + 3'333},
+      {"blocks of 4096 pages, positions meeting mid-page", 4'100 * PageBytes + 6'999},
+  };
+  std::mt19937 rng(4242);
+  for (const TRow& row : rows)
+    for (int file = 0; file < (row.Size > 1'000 * PageBytes ? 2 : 6); ++file) {
+      const std::vector<std::uint8_t> bytes = MakeRecording(row.Size, rng);
+      const TRecordingSummary summary = SummaryOf(bytes);
+      std::int64_t pagesRead = 0;
+      const TOverviewPoints summarised = ReduceWithSummary(summary, row.Size, [&](std::int64_t page, std::uint8_t* out) {
+        ++pagesRead;
+        const std::int64_t n = std::clamp<std::int64_t>(row.Size - page * PageBytes, 0, PageBytes);
+        std::copy_n(bytes.data() + page * PageBytes, n, out);
+        return n;
+      });
+      const TOverviewPoints every = ReduceEveryRecord(bytes);
+      for (std::size_t t = 0; t < TraceCount; ++t)
+        ASSERT_TRUE(Same(summarised[t], every[t])) << row.Name << ", file " << file << ", trace " << t;
+      // Where positions span pages the summary answers for most of them.
+      if (row.Size > 4'000 * PageBytes) {
+        EXPECT_LT(pagesRead, row.Size / PageBytes / 3) << row.Name;
+      }
+    }
+}
+
+// A summary that does not describe the pages read (the recording was changed under it) is
+// refused, never drawn from.
+TEST(OverviewReduction, ASummaryOfOtherRecordsIsRefused) {
+  std::mt19937 rng(17);
+  const std::int64_t size = 40 * PageBytes;
+  const std::vector<std::uint8_t> bytes = MakeRecording(size, rng);
+  const std::vector<std::uint8_t> changed = MakeRecording(size, rng);
+  const auto read = [&](std::int64_t page, std::uint8_t* out) {
+    std::copy_n(changed.data() + page * PageBytes, PageBytes, out);
+    return PageBytes;
+  };
+  EXPECT_THROW(ReduceWithSummary(SummaryOf(bytes), size, read), TSummaryMismatch);
+  EXPECT_THROW(ReduceWithSummary(SummaryOf(bytes), size - PageBytes, read), TSummaryMismatch);
 }
 
 TEST(OverviewReduction, AReadErrorComesThrough) {

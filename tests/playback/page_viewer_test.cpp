@@ -213,6 +213,60 @@ TEST_F(PageViewerOnTenPages, AFailingReadDuringAllChangesNothing) {
   ExpectPage(file, 56'000, 1000);
 }
 
+// "All" builds the summary a recording lacks, once: a cancelled build changes nothing, a finished
+// one is kept beside the file for the next press, and one that contradicts the pages is dropped
+// and the overview drawn from the records instead.
+TEST_F(PageViewerOnTenPages, AllBuildsTheSummaryOnceAndNeverBelievesAWrongOne) {
+  viewer.SetSummaryFrom(0);
+  int builds = 0;
+  bool cancel = true;
+  viewer.SetSummaryBuild([&](TSummaryBuilder& builder) {
+    ++builds;
+    return !cancel && builder.Step(1'000'000);
+  });
+  const auto shown = captions.size();
+  viewer.ToggleOverview();
+  EXPECT_EQ(viewer.ViewMode(), TViewMode::Page);
+  EXPECT_EQ(captions.size(), shown);
+  ExpectPage(file, 63'000, 1000);
+  const auto summary = SummaryPathFor(file);
+  EXPECT_FALSE(std::filesystem::exists(summary));
+
+  cancel = false;
+  viewer.ToggleOverview();
+  EXPECT_EQ(viewer.ViewMode(), TViewMode::Overview);
+  const auto levels = [this] {
+    std::vector<double> y;
+    for (std::int32_t i = 0; i < traces[1].PointCount(); ++i) y.push_back(traces[1].YAt(i));
+    return y;
+  };
+  const std::vector<double> drawn = levels();
+  EXPECT_TRUE(std::filesystem::exists(summary));
+  viewer.ToggleOverview();
+  TPageViewer again(recorder, traces, {}, {}, {});
+  again.SetSummaryFrom(0);
+  again.SetSummaryBuild([&](TSummaryBuilder&) { return ++builds, false; });
+  again.Open(file);
+  again.ToggleOverview();
+  EXPECT_EQ(again.ViewMode(), TViewMode::Overview);
+  EXPECT_EQ(builds, 2);  // read back from beside the file, not built again
+
+  // A summary of other records under the file's own stamp: every check of the file passes.
+  TRecordingSummary other;
+  std::vector<std::uint8_t> zeros(PageSize, 0);
+  for (int p = 0; p < 10; ++p) other.AddPage(SummariseRecords(zeros.data(), 1000));
+  TDataFile viewed;
+  viewed.OpenRead(file);
+  ASSERT_TRUE(SaveSummary(summary, other, *StampOf(viewed.Descriptor())));
+  TPageViewer fooled(recorder, traces, {}, {}, {});
+  fooled.SetSummaryFrom(0);
+  fooled.Open(file);
+  fooled.ToggleOverview();
+  EXPECT_EQ(fooled.ViewMode(), TViewMode::Overview);
+  EXPECT_EQ(levels(), drawn);
+  EXPECT_FALSE(std::filesystem::exists(summary));
+}
+
 TEST_F(PageViewerOnTenPages, ClickJumpsToThePageUnderTheCursorFromEitherMode) {
   viewer.ToggleOverview();
   cursorX = 500;

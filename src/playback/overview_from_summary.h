@@ -1,0 +1,33 @@
+// The whole-file overview from the recording's summary: the same points as reducing every record
+// (overview_reduction.h), read from the summary's blocks plus the few pages where an x position
+// starts or ends inside a page, and where the trace's end needs its deciding points. So "All"
+// costs about the same for a recording of a day or of a month.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+#include "playback/overview_reduction.h"
+#include "recording/recording_summary.h"
+
+namespace ninetrace {
+
+// Reads page `page` of the recording (7000 bytes, fewer at its end) into `out`; returns the bytes read.
+using TPageRead = std::function<std::int64_t(std::int64_t page, std::uint8_t* out)>;
+// Asks for page `page` to be fetched ahead of its read (from a cold disk, all at once).
+using TPagePrefetch = std::function<void(std::int64_t page)>;
+
+// A page read disagrees with the summary: the recording changed under it. Build it again.
+class TSummaryMismatch : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The overview points of a recording of `size` bytes whose whole pages `summary` describes:
+// equal to ReduceRecording(read, size) without a view. Throws TSummaryMismatch when a page read
+// contradicts the summary; errors of `read` propagate.
+TOverviewPoints ReduceWithSummary(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
+                                  const TPagePrefetch& prefetch = {});
+
+}  // namespace ninetrace

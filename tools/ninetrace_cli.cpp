@@ -220,7 +220,7 @@ int RunSummary(int argc, char** argv) {
       std::fputs(SummaryUsage, stdout);
       return 0;
     }
-    if (IsOption(arg)) return Fail("unknown option " + std::string(arg), SummaryUsage);
+    if (args.IsOption(arg)) return Fail("unknown option " + std::string(arg), SummaryUsage);
     if (file) return Fail("unexpected argument " + std::string(arg), SummaryUsage);
     file = arg;
   }

@@ -362,7 +362,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(std::filesystem::file_size(w.form.Recorder().FilePath()), std::uintmax_t{2 * PageSize});
   }
 
-  // A FIFO chosen in the file dialog would wait for a writer forever, freezing the window.
   // A long recording without a summary: "All" builds it with a progress dialog on which Esc
   // cancels and leaves the page as it was; the next "All" builds it to the end.
   void allShowsTheSummaryBuildAndEscCancelsIt() {
@@ -370,7 +369,7 @@ class MainWindowTest : public QObject {
     const std::filesystem::path file = w.dir / "long.bin";
     std::ofstream(file).close();
     std::filesystem::resize_file(file, 20'000 * PageBytes);  // 140 MB of zeros, sparse
-    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString(file.string()));
+    emit w.Find<TOpenDialog>("OpenDialog1")->fileSelected(file);
     const QString page = w.form.windowTitle();
     bool dialogSeen = false;
     QTimer::singleShot(0, &w.form, [&] {
@@ -390,6 +389,7 @@ class MainWindowTest : public QObject {
     QVERIFY(std::filesystem::exists(SummaryPathFor(file)));
   }
 
+  // A FIFO chosen in the file dialog would wait for a writer forever, freezing the window.
   void aFifoIsRefusedWithoutFreezingTheWindow() {
     Window w({});
     const std::filesystem::path fifo = w.dir / "line.fifo";

@@ -85,6 +85,7 @@ void TForm2::OpenFromCommandLine(const std::filesystem::path& file, bool follow)
   if (follow) {
     follow_ = std::make_unique<TFollowMode>(*viewer_, recorder_.DataFile());
     ButtonRunStop->setEnabled(false);  // a following window only reads
+    viewer_->SetSummaryKept(false);
     move(37, 39);                       // beside the recording window, not hiding it
     setWindowTitle(follow_->Caption(windowTitle()));
   }

@@ -131,7 +131,7 @@ const TRecordingSummary* TPageViewer::CurrentSummary(const TRecordingStamp& stam
     summary = builder.Take();
     // A folder we may not write to keeps no summary; it is built again next time. Nor does a
     // recording still being written, whose recorder keeps its own.
-    if (StampOf(file.Descriptor()) == stamp) SaveSummary(path, *summary, stamp);
+    if (summaryKept_ && StampOf(file.Descriptor()) == stamp) SaveSummary(path, *summary, stamp);
   }
   summary_ = std::move(summary);
   summaryStamp_ = stamp;

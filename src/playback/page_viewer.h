@@ -106,6 +106,9 @@ class TPageViewer {
   // Recordings from this size on draw "All" from their summary; shorter ones are read whole,
   // which costs no more when an x position holds about a page or less.
   void SetSummaryFrom(std::int64_t bytes) { summaryFrom_ = bytes; }
+  // A window that only reads (following another's recording) keeps a summary it built in memory
+  // and writes nothing beside the file.
+  void SetSummaryKept(bool kept) { summaryKept_ = kept; }
 
   // A file is open for viewing (the window shows its viewer panel then).
   bool FileOpen() const { return !recorder_.Running() && recorder_.DataFile().IsOpen(); }
@@ -146,6 +149,7 @@ class TPageViewer {
   bool refreshing_ = false;                     // RebuildOverview: no wait cursor
   TSummaryBuild summaryBuild_;
   std::int64_t summaryFrom_ = 2'000 * PageBytes;
+  bool summaryKept_ = true;
   std::optional<TRecordingSummary> summary_;  // of the open file as it was at summaryStamp_
   TRecordingStamp summaryStamp_;
 };

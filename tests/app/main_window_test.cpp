@@ -565,6 +565,9 @@ class MainWindowTest : public QObject {
       w.form.Timer1Timer();
       QCOMPARE(w.form.windowTitle(), QStringLiteral("3  (following rec.bin)"));
       w.form.ButtonRunStopClick();  // even called directly: nothing
+      w.form.Viewer().SetSummaryFrom(0);  // "All" from a summary it builds, and keeps to itself
+      w.form.Button1Click();
+      QCOMPARE(w.form.windowTitle(), QStringLiteral("1-3  Click!  (following rec.bin)"));
       QVERIFY(!w.form.Recorder().Running());
       w.form.close();
     }

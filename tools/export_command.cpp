@@ -13,11 +13,11 @@
 #include <system_error>
 #include <vector>
 
-#include "export_time.h"
 #include "output_guard.h"
 #include "platform/file_descriptor.h"
 #include "progress_line.h"
-#include "recording_reader.h"
+#include "recording/export_time.h"
+#include "recording/recording_reader.h"
 #include "simulator.h"
 
 namespace ninetrace::cli {

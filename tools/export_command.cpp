@@ -17,6 +17,8 @@
 #include "platform/file_descriptor.h"
 #include "progress_line.h"
 #include "recording/export_time.h"
+#include "recording/indexed_time_columns.h"
+#include "recording/record_times.h"
 #include "recording/recording_reader.h"
 #include "simulator.h"
 
@@ -145,8 +147,17 @@ class TBlockWriter {
   char* end_ = buffer_.data();
 };
 
-// `time` is null without --time.
-void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, TTimeColumns* time,
+// Either kind of time columns, or none.
+struct TTimeWriter {
+  TTimeColumns* Estimated = nullptr;
+  TIndexedTimeColumns* Indexed = nullptr;
+  char* Write(char* out, std::int64_t record) const {
+    if (Indexed != nullptr) return Indexed->Write(out, record);
+    return Estimated != nullptr ? Estimated->Write(out, record) : out;
+  }
+};
+
+void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, const TTimeWriter& time,
                TProgressLine& progress) {
   static const TFieldTables tables;
   TDecimalCounter index(first);
@@ -160,7 +171,7 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
     for (std::size_t at = 0; at < chunk.size(); at += RecordSize) {
       const TSampleRecord record(chunk.data() + at, RecordSize);
       char* row = index.CopyTo(out.End());
-      if (time != nullptr) row = time->Write(row, recordIndex);
+      row = time.Write(row, recordIndex);
       ++recordIndex;
       for (int c = 0; c < AnalogChannels; ++c) {
         const TCell& cell = tables.Value[static_cast<std::size_t>(ChannelCode(record, c))];
@@ -195,7 +206,10 @@ int Export(const TExportOptions& options) {
     const std::int64_t perPage = static_cast<std::int64_t>(RecordsPerPage);
     const std::int64_t first = (options.FromPage - 1) * perPage;
     const std::int64_t lastPage = options.ToPage > 0 ? std::min(options.ToPage, pages) : pages;
-    const std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    const TRecordTimes times = TRecordTimes::Load(options.File);
+    std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    // The index knows where the records end and the padding written on stopping begins.
+    if (const auto real = times.RealRecords(); real && !options.KeepPadding) end = std::max(first, std::min(end, *real));
 
     const TInput input{reader.Identity(), options.File};
     TFileDescriptor file;
@@ -209,7 +223,15 @@ int Export(const TExportOptions& options) {
       outputName = options.Output.string();
     }
     std::optional<TTimeColumns> time;
-    if (options.Time) {
+    std::optional<TIndexedTimeColumns> indexed;
+    if (options.Time && times.FromIndex()) {
+      indexed.emplace(times);
+      if (times.IndexedPages() * perPage < end)
+        std::fprintf(stderr,
+                     "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
+                     "are extrapolated at the measured rate\n",
+                     options.File.filename().c_str(), static_cast<long long>(times.IndexedPages()));
+    } else if (options.Time) {
       time.emplace(StartTimeFromName(options.File));
       if (!time->HasWallClock())
         std::fprintf(stderr,
@@ -220,10 +242,11 @@ int Export(const TExportOptions& options) {
     TBlockWriter out(fd, outputName);
     out.Append(HeaderIndex, sizeof HeaderIndex - 1);
     if (time) out.Append(time->Header(), std::strlen(time->Header()));
+    if (indexed) out.Append(TIndexedTimeColumns::Header, std::strlen(TIndexedTimeColumns::Header));
     out.Append(HeaderFields, sizeof HeaderFields - 1);
     const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
-    WriteRows(reader, first, end, out, time ? &*time : nullptr, progress);
+    WriteRows(reader, first, end, out, {time ? &*time : nullptr, indexed ? &*indexed : nullptr}, progress);
     out.Flush();
     progress.Finish(TProgressLine::TClock::now());
     if (end == reader.Records() && reader.PartialRecordBytes() > 0)

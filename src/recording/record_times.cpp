@@ -49,11 +49,16 @@ void TRecordTimes::Reload() {
 
 void TRecordTimes::TakeIn(TIndexContents& contents) {
   pages_.reserve(pages_.size() + contents.Pages.size());
-  for (const TPageEntry& p : contents.Pages)
+  for (const TPageEntry& p : contents.Pages) {
+    lineTotals_.BytesSkipped += p.BytesSkipped;
+    lineTotals_.ErrorsReported = lineTotals_.ErrorsReported || p.HasLineErrors;
+    lineTotals_.Overruns += p.Overruns;
+    lineTotals_.FramingErrors += p.FramingErrors;
     pages_.push_back({p.First.MonotonicNanoseconds, p.Last.MonotonicNanoseconds,
                       p.First.UnixNanoseconds - p.First.MonotonicNanoseconds,
                       p.Last.UnixNanoseconds - p.Last.MonotonicNanoseconds, p.First.UtcOffsetSeconds,
                       p.Last.UtcOffsetSeconds, std::clamp<std::int32_t>(p.RealRecords, 0, static_cast<std::int32_t>(PerPage))});
+  }
   for (TIndexEvent& e : contents.Events) {
     if (e.Kind == TIndexEntryKind::ClockJump) jumps_.push_back(e.At.MonotonicNanoseconds);
     events_.push_back(std::move(e));

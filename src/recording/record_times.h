@@ -42,6 +42,14 @@ class TRecordTimes {
   const std::vector<TIndexEvent>& Events() const { return events_; }
   // Records per second from the first record's arrival to the last described page's last record.
   std::optional<double> MeasuredRate() const;
+  // What the described pages lost on the line.
+  struct TLineTotals {
+    std::int64_t BytesSkipped = 0;  // while resynchronising
+    bool ErrorsReported = false;    // the driver counted the two below (a real UART does)
+    std::int64_t Overruns = 0;
+    std::int64_t FramingErrors = 0;
+  };
+  const TLineTotals& LineTotals() const { return lineTotals_; }
   // Why an index that is there could not be used; empty otherwise.
   const std::string& Problem() const { return reader_.Problem(); }
 
@@ -72,6 +80,7 @@ class TRecordTimes {
   std::vector<std::int64_t> jumps_;  // monotonic times of wall-clock jumps, ascending
   std::optional<std::int64_t> nameStart_;  // Unix seconds
   std::int64_t fileRecords_ = 0;
+  TLineTotals lineTotals_;
 };
 
 }  // namespace ninetrace

@@ -192,6 +192,26 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
   }
 }
 
+// --time: from the index when there is one, else estimated from the name; says what is missing.
+void ChooseTimeColumns(const std::filesystem::path& file, const TRecordTimes& times, std::int64_t end,
+                       std::optional<TTimeColumns>& estimated, std::optional<TIndexedTimeColumns>& indexed) {
+  if (times.FromIndex()) {
+    indexed.emplace(times);
+    if (times.IndexedPages() * static_cast<std::int64_t>(RecordsPerPage) < end)
+      std::fprintf(stderr,
+                   "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
+                   "are extrapolated at the measured rate\n",
+                   file.filename().c_str(), static_cast<long long>(times.IndexedPages()));
+    return;
+  }
+  estimated.emplace(StartTimeFromName(file));
+  if (!estimated->HasWallClock())
+    std::fprintf(stderr,
+                 "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
+                 "only the seconds column is written\n",
+                 file.filename().c_str());
+}
+
 }  // namespace
 
 int Export(const TExportOptions& options) {
@@ -224,21 +244,7 @@ int Export(const TExportOptions& options) {
     }
     std::optional<TTimeColumns> time;
     std::optional<TIndexedTimeColumns> indexed;
-    if (options.Time && times.FromIndex()) {
-      indexed.emplace(times);
-      if (times.IndexedPages() * perPage < end)
-        std::fprintf(stderr,
-                     "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
-                     "are extrapolated at the measured rate\n",
-                     options.File.filename().c_str(), static_cast<long long>(times.IndexedPages()));
-    } else if (options.Time) {
-      time.emplace(StartTimeFromName(options.File));
-      if (!time->HasWallClock())
-        std::fprintf(stderr,
-                     "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
-                     "only the seconds column is written\n",
-                     options.File.filename().c_str());
-    }
+    if (options.Time) ChooseTimeColumns(options.File, times, end, time, indexed);
     TBlockWriter out(fd, outputName);
     out.Append(HeaderIndex, sizeof HeaderIndex - 1);
     if (time) out.Append(time->Header(), std::strlen(time->Header()));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -283,6 +284,8 @@ TEST_F(RecorderTest, LiveRecordTimesAreWhatTheIndexThenSays) {
   constexpr std::int64_t Tick = 100'000'000;
   TMovingClock clock;
   TRecorder timed(traces, {}, clock, dir.Path());
+  // The index of a deleted recording of the same name gives way to the new one.
+  std::ofstream(dir / (std::string(FirstName) + ".idx")) << "stale";
   timed.Run(pty.SlavePath());
   const std::int64_t run = clock.Wall;
   EXPECT_FALSE(timed.LiveRecordTime(0).has_value());

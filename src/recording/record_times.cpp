@@ -154,10 +154,17 @@ std::optional<std::int64_t> TRecordTimes::RealRecords() const {
 
 std::optional<double> TRecordTimes::MeasuredRate() const {
   if (pages_.empty()) return std::nullopt;
-  const std::int64_t records = (IndexedPages() - 1) * PerPage + pages_.back().Real;
-  const std::int64_t span = pages_.back().LastMono - pages_.front().FirstMono;
-  if (records < 2 || span <= 0) return std::nullopt;
-  return static_cast<double>(records - 1) / (static_cast<double>(span) / 1e9);
+  // From the second page on where there is one: records queued before the port was opened all
+  // arrive at once and would make the converter look faster than it is.
+  // The last page with records: the page written on stopping may hold none.
+  std::size_t last = pages_.size() - 1;
+  while (last > 0 && pages_[last].Real == 0) --last;
+  for (std::size_t from = last > 0 ? 1 : 0;; --from) {
+    const std::int64_t records = static_cast<std::int64_t>(last - from) * PerPage + pages_[last].Real;
+    const std::int64_t span = pages_[last].LastMono - pages_[from].FirstMono;
+    if (records >= 2 && span > 0) return static_cast<double>(records - 1) / (static_cast<double>(span) / 1e9);
+    if (from == 0) return std::nullopt;
+  }
 }
 
 }  // namespace ninetrace

@@ -40,7 +40,8 @@ class TRecordTimes {
   // Pages the index describes, and its events (run, stop, clock jumps) in order.
   std::int64_t IndexedPages() const { return static_cast<std::int64_t>(pages_.size()); }
   const std::vector<TIndexEvent>& Events() const { return events_; }
-  // Records per second from the first record's arrival to the last described page's last record.
+  // Records per second over the described pages, the first left out where there are more (it
+  // may hold a burst of records queued before the port was opened).
   std::optional<double> MeasuredRate() const;
   // What the described pages lost on the line.
   struct TLineTotals {

@@ -409,6 +409,8 @@ TEST_F(CliFiles, TheIndexTimesEveryRecordAndEndsTheDataBeforeThePadding) {
       EXPECT_NE(info.Out.find("stop: the Stop button"), std::string::npos) << info.Out;
       EXPECT_EQ(Field(info.Out, "line errors"), "not reported by the port");
     }
+    // The converter's own rate, ten ticks a second; a burst queued before Run does not count.
+    EXPECT_EQ(Field(info.Out, "record rate"), std::to_string(row.PerTick * 10) + ".00 records/s measured (nominal 213.33)");
     if (row.JumpAtTick > 0) {
       EXPECT_NE(info.Out.find("wall clock jumped by +3600.000 s"), std::string::npos) << info.Out;
     }

@@ -64,9 +64,9 @@ void TRecordTimes::TakeIn(TIndexContents& contents) {
   for (const TPageEntry& p : contents.Pages) {
     // A page the recorder cannot have written ends what is believed of the index.
     damaged_ = damaged_ || !Sane(p.First) || !Sane(p.Last) || p.Last.MonotonicNanoseconds < p.First.MonotonicNanoseconds ||
-               p.RealRecords < 0 || p.RealRecords > PerPage || p.BytesSkipped < 0;
+               p.RealRecords < 0 || p.RealRecords > PerPage || p.BytesSkipped < 0 || p.BytesSkipped >= Limit;
     if (damaged_) break;
-    lineTotals_.BytesSkipped += p.BytesSkipped;
+    lineTotals_.BytesSkipped = Sum(lineTotals_.BytesSkipped, p.BytesSkipped);
     lineTotals_.ErrorsReported = lineTotals_.ErrorsReported || p.HasLineErrors;
     lineTotals_.Overruns += p.Overruns;
     lineTotals_.FramingErrors += p.FramingErrors;

@@ -24,7 +24,7 @@ constexpr const char* Usage = R"(usage: ninetrace-cli COMMAND [options]
 
 commands:
   record     record from the converter into a new file, as the window does
-  info       summarise a recording: pages, records, zero tail, channel statistics, duty cycles
+  info       summarise a recording: pages, records, padding, times and events, channel statistics
   export     write a recording as CSV, one row per record
   simulate   play the converter, or a recording, on a pseudo-terminal
   ports      list the serial devices present and whether you may open them
@@ -36,8 +36,10 @@ constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--s
 
 Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
 extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
-and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM or SIGHUP (a closed
-terminal) stops cleanly. A port whose device goes away stops the recording too, keeping every
+and, on stopping, the page received so far padded with zeros. Beside it goes its index, the same
+name with ".idx" added: when each page's records arrived, how many are real, the bytes skipped and
+the events (run, stop and why, wall-clock jumps), which info and export read. Ctrl-C, SIGTERM or
+SIGHUP (a closed terminal) stops cleanly. A port whose device goes away stops the recording too, keeping every
 record, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
 standard error, the path of the recording to standard output at the end.
 

@@ -15,13 +15,15 @@
 #include <system_error>
 #include <vector>
 
-#include "export_time.h"
 #include "output_guard.h"
 #include "platform/atomic_file.h"
 #include "platform/file_descriptor.h"
 #include "platform/process_signals.h"
 #include "progress_line.h"
-#include "recording_reader.h"
+#include "recording/export_time.h"
+#include "recording/indexed_time_columns.h"
+#include "recording/record_times.h"
+#include "recording/recording_reader.h"
 #include "simulator.h"
 
 namespace ninetrace::cli {
@@ -158,8 +160,17 @@ class TBlockWriter {
   char* end_ = buffer_.data();
 };
 
-// `time` is null without --time.
-void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, TTimeColumns* time,
+// Either kind of time columns, or none.
+struct TTimeWriter {
+  TTimeColumns* Estimated = nullptr;
+  TIndexedTimeColumns* Indexed = nullptr;
+  char* Write(char* out, std::int64_t record) const {
+    if (Indexed != nullptr) return Indexed->Write(out, record);
+    return Estimated != nullptr ? Estimated->Write(out, record) : out;
+  }
+};
+
+void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, const TTimeWriter& time,
                TProgressLine& progress) {
   static const TFieldTables tables;
   TDecimalCounter index(first);
@@ -173,7 +184,7 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
     for (std::size_t at = 0; at < chunk.size(); at += RecordSize) {
       const TSampleRecord record(chunk.data() + at, RecordSize);
       char* row = index.CopyTo(out.End());
-      if (time != nullptr) row = time->Write(row, recordIndex);
+      row = time.Write(row, recordIndex);
       ++recordIndex;
       for (int c = 0; c < AnalogChannels; ++c) {
         const TCell& cell = tables.Value[static_cast<std::size_t>(ChannelCode(record, c))];
@@ -194,27 +205,39 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
   }
 }
 
-// The time columns for `recording`, saying on standard error when the name gives no start time.
-TTimeColumns TimeColumnsFor(const std::filesystem::path& recording) {
-  bool skipped = false;
-  const std::optional<std::time_t> start = StartTimeFromName(recording, &skipped);
-  if (skipped) {
-    std::tm local{};
-    char moment[32] = {};
-    ::localtime_r(&*start, &local);
-    std::strftime(moment, sizeof moment, "%Y-%m-%dT%H:%M:%S", &local);
-    std::fprintf(stderr,
-                 "ninetrace-cli export: the start time in the name %s does not exist in the local time zone (the "
-                 "clocks went forward then); it is read as %s, the same moment after the change\n",
-                 recording.filename().c_str(), moment);
+// Says on standard error when a name read for its start time lay in the hour the clocks skipped.
+void SaySkippedStart(const std::filesystem::path& recording, const std::optional<std::time_t>& start) {
+  std::tm local{};
+  char moment[32] = {};
+  ::localtime_r(&*start, &local);
+  std::strftime(moment, sizeof moment, "%Y-%m-%dT%H:%M:%S", &local);
+  std::fprintf(stderr,
+               "ninetrace-cli export: the start time in the name %s does not exist in the local time zone (the "
+               "clocks went forward then); it is read as %s, the same moment after the change\n",
+               recording.filename().c_str(), moment);
+}
+
+// --time: from the index when there is one, else estimated from the name; says what is missing.
+void ChooseTimeColumns(const std::filesystem::path& file, const TRecordTimes& times, std::int64_t end,
+                       std::optional<TTimeColumns>& estimated, std::optional<TIndexedTimeColumns>& indexed) {
+  if (times.FromIndex()) {
+    indexed.emplace(times);
+    if (times.IndexedPages() * static_cast<std::int64_t>(RecordsPerPage) < end)
+      std::fprintf(stderr,
+                   "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
+                   "are extrapolated at the measured rate\n",
+                   file.filename().c_str(), static_cast<long long>(times.IndexedPages()));
+    return;
   }
-  TTimeColumns time(start);
-  if (!time.HasWallClock())
+  bool skipped = false;
+  const std::optional<std::time_t> start = StartTimeFromName(file, &skipped);
+  if (skipped) SaySkippedStart(file, start);
+  estimated.emplace(start);
+  if (!estimated->HasWallClock())
     std::fprintf(stderr,
                  "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
                  "only the seconds column is written\n",
-                 recording.filename().c_str());
-  return time;
+                 file.filename().c_str());
 }
 
 }  // namespace
@@ -238,7 +261,10 @@ int Export(const TExportOptions& options) {
     const std::int64_t perPage = static_cast<std::int64_t>(RecordsPerPage);
     const std::int64_t first = (options.FromPage - 1) * perPage;
     const std::int64_t lastPage = options.ToPage > 0 ? std::min(options.ToPage, pages) : pages;
-    const std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    const TRecordTimes times = TRecordTimes::Load(options.File);
+    std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    // The index knows where the records end and the padding written on stopping begins.
+    if (const auto real = times.RealRecords(); real && !options.KeepPadding) end = std::max(first, std::min(end, *real));
 
     const TInput input{reader.Identity(), options.File};
     int fd = STDOUT_FILENO;
@@ -252,14 +278,16 @@ int Export(const TExportOptions& options) {
       outputName = options.Output.string();
     }
     std::optional<TTimeColumns> time;
-    if (options.Time) time.emplace(TimeColumnsFor(options.File));
+    std::optional<TIndexedTimeColumns> indexed;
+    if (options.Time) ChooseTimeColumns(options.File, times, end, time, indexed);
     TBlockWriter out(fd, outputName, stop);
     out.Append(HeaderIndex, sizeof HeaderIndex - 1);
     if (time) out.Append(time->Header(), std::strlen(time->Header()));
+    if (indexed) out.Append(TIndexedTimeColumns::Header, std::strlen(TIndexedTimeColumns::Header));
     out.Append(HeaderFields, sizeof HeaderFields - 1);
     const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
-    WriteRows(reader, first, end, out, time ? &*time : nullptr, progress);
+    WriteRows(reader, first, end, out, {time ? &*time : nullptr, indexed ? &*indexed : nullptr}, progress);
     out.Flush();
     if (file) file->Commit();
     progress.Finish(TProgressLine::TClock::now());

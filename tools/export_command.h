@@ -12,6 +12,7 @@ struct TExportOptions {
   std::int64_t ToPage = 0;       // 0: the last page
   std::filesystem::path Output;  // empty: standard output
   bool Time = false;             // add the seconds and wall-clock columns
+  bool KeepPadding = false;      // also the padding after the last real record, as the index tells it
 };
 
 // Writes the CSV; returns the process exit code.

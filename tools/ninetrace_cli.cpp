@@ -25,7 +25,7 @@ constexpr const char* Usage = R"(usage: ninetrace-cli COMMAND [options]
 
 commands:
   record     record from the converter into a new file, as the window does
-  info       summarise a recording: pages, records, zero tail, channel statistics, duty cycles
+  info       summarise a recording: pages, records, padding, times and events, channel statistics
   export     write a recording as CSV, one row per record
   simulate   play the converter, or a recording, on a pseudo-terminal
   ports      list the serial devices present and whether you may open them
@@ -39,10 +39,12 @@ constexpr const char* RecordUsage = R"(usage: ninetrace-cli record --port P [--s
 
 Records from the converter into a new file named "yymmdd hhnnss.bin" ("_2", "_3", ... before the
 extension when that name is taken), exactly as the window does: 7000-byte pages of 1000 records
-and, on stopping, the page received so far padded with zeros. Ctrl-C, SIGTERM, SIGHUP (a closed
-terminal) or any other signal that would end it stops cleanly. A port whose device goes away, or
-a file or folder taken by another program, stops the recording too, keeping every record it can
-and saying which, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
+and, on stopping, the page received so far padded with zeros. Beside it goes its index, the same
+name with ".idx" added: when each page's records arrived, how many are real, the bytes skipped and
+the events (run, stop and why, wall-clock jumps), which info and export read. Ctrl-C, SIGTERM,
+SIGHUP (a closed terminal) or any other signal that would end it stops cleanly. A port whose device
+goes away, or a file or folder taken by another program, stops the recording too, keeping every
+record it can and saying which, with exit status 1. Every page is flushed to the disk as it is written. Progress goes to
 standard error, the path of the recording to standard output at the end.
 
 options:
@@ -57,32 +59,42 @@ constexpr const char* InfoUsage = R"(usage: ninetrace-cli info FILE
 
 Summarises a recording: its size, whole pages and records, whether the size is a whole number of
 pages and of records, the all-zero records at the end of the last page (the padding written on
-stopping), the minimum, maximum and mean of each channel as trace value (0..255.75) and as 10-bit
-code, and the fraction of records in which each digital input is set. The statistics leave the
-zero tail out. Reads the file once, in constant memory.
+stopping), when it started and ended, its real records and padding, the measured record rate and
+what happened while recording (run, stop and why, wall-clock jumps, bytes skipped, line errors),
+the minimum, maximum and mean of each channel as trace value (0..255.75) and as 10-bit code, and
+the fraction of records in which each digital input is set. Times, real records and events come
+from the index beside the recording (FILE.idx); without one the times are estimated from the
+start time in the file name at the nominal 213.33 records per second, and the padding is taken to
+be the zero tail. The statistics leave the padding out. Reads the file once, in constant memory.
 
 options:
   --help         show this text
 )";
 
-constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [-o OUT.csv]
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [--keep-padding] [-o OUT.csv]
 
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
-four digital inputs (0 or 1). A partial record at the end of the file is skipped. Streams in
-constant memory whatever the size of the file. When standard error is a terminal, a long export
-shows its progress there.
+four digital inputs (0 or 1). A partial record at the end of the file is skipped. When the
+recording has an index (FILE.idx, written beside it while recording), the zero records padding
+its last page are left out. Streams in constant memory whatever the size of the file. When
+standard error is a terminal, a long export shows its progress there.
 
 options:
-  --from-page A  first page to export, counting from 1 as the window does (default 1)
-  --to-page B    last page to export (default: the last page of the file)
-  --time         two more columns after the index: "seconds" since the start of the recording at
-                 the line's nominal rate of 213.33 frames per second (19200 baud / 10 bits / 9
-                 bytes; the converter's own clock may differ a little), and "time", the local
-                 wall-clock time (ISO 8601, milliseconds) counted from the start time in a file
-                 name of the form "yymmdd hhnnss.bin"; for any other name only "seconds"
-  -o OUT.csv     write to OUT.csv instead of standard output
-  --help         show this text
+  --from-page A   first page to export, counting from 1 as the window does (default 1)
+  --to-page B     last page to export (default: the last page of the file)
+  --time          two more columns after the index. With an index: "arrival_seconds" since the
+                  first record arrived (microseconds) and "arrival_time", the local wall-clock
+                  time it arrived with the zone's offset (ISO 8601, milliseconds, e.g.
+                  2016-12-31T23:59:59.005+01:00), each page's records spread evenly between the
+                  arrival of its first and its last. Without one: "estimated_seconds" at the
+                  line's nominal rate of 213.33 frames per second (19200 baud / 10 bits / 9
+                  bytes), and "estimated_time", the local time counted from the start time in a
+                  file name of the form "yymmdd hhnnss.bin"; for any other name only
+                  "estimated_seconds"
+  --keep-padding  with an index, keep the padding rows too (their time columns stay empty)
+  -o OUT.csv      write to OUT.csv instead of standard output
+  --help          show this text
 )";
 
 constexpr const char* SimulateUsage = R"(usage: ninetrace-cli simulate [options]
@@ -239,6 +251,10 @@ int RunExport(int argc, char** argv) {
     }
     if (arg == "--time" && !args.Plain()) {
       options.Time = true;
+      continue;
+    }
+    if (arg == "--keep-padding") {
+      options.KeepPadding = true;
       continue;
     }
     if (!args.IsOption(arg)) {

@@ -114,9 +114,13 @@ int Record(const TRecordOptions& options) {
 
   const timespec start = Now();
   timespec wake = start;
+  TStopReason reason = TStopReason::LimitReached;
   for (;;) {
     AddNanoseconds(wake, TickNanoseconds);
-    if (StopArrivedBefore(stop, wake)) break;
+    if (StopArrivedBefore(stop, wake)) {
+      reason = TStopReason::Signal;
+      break;
+    }
     const std::int64_t pagesBefore = recorder.PagesWritten();
     try {
       recorder.Tick();
@@ -147,12 +151,18 @@ int Record(const TRecordOptions& options) {
   progress.Finish();
   int exitCode = 0;
   try {
-    recorder.Stop();  // writes the page received so far, zero-padded
+    recorder.Stop(reason);  // writes the page received so far, zero-padded
   } catch (const TRecordingError& e) {
     std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
     exitCode = 1;
   }
   const std::int64_t pages = recorder.PagesWritten();  // the last one, zero-padded, included
+  // The recording itself is whole; only its times and events are less complete than usual.
+  if (!recorder.IndexProblem().empty())
+    std::fprintf(stderr,
+                 "ninetrace-cli record: the index stopped being written (%s); info and export estimate the times of "
+                 "the pages it does not describe\n",
+                 recorder.IndexProblem().c_str());
   if (exitCode == 0) {
     const std::int64_t kept = std::min(frames, pages * static_cast<std::int64_t>(RecordsPerPage));
     std::fprintf(stderr, "ninetrace-cli record: %lld pages, %lld frames, %lld bytes dropped while synchronising, %.1f s\n",

@@ -1,6 +1,7 @@
 #include "acquisition/recorder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <system_error>
 
@@ -10,6 +11,12 @@ namespace {
 
 // Copies tried after the plain name before giving up; more than anyone can start in one second.
 constexpr int MaxCopiesPerSecond = 999;
+
+TStopReason StopReasonOf(const TFileError& e) {
+  if (e.Reason() == std::error_code(ENOSPC, std::generic_category()).message()) return TStopReason::DiskFull;
+  if (e.Reason() == std::error_code(EFBIG, std::generic_category()).message()) return TStopReason::SizeLimit;
+  return TStopReason::WriteFailed;
+}
 
 }  // namespace
 
@@ -55,7 +62,9 @@ void TRecorder::Run(std::string_view portText) {
   pagesWritten_ = 0;
   page_.fill(0);
   fill_ = 0;
+  records_ = 0;
   synchroniser_.ResetCounts();
+  timeline_.Start(directory_ / fileName_, port_);
   running_ = true;
   traces_.Clear();
 }
@@ -67,17 +76,18 @@ void TRecorder::EndRecording() noexcept {
 
 std::string TRecorder::Where() const { return fileName_ + " in " + folder_.string(); }
 
-void TRecorder::Stop() {
+void TRecorder::Stop(TStopReason reason) {
   if (!running_) return;
   EndRecording();
   AppendPage();
   file_.Close();
   summary_.Finish();
+  timeline_.Stopped(reason, records_, synchroniser_.BytesDropped(), pagesWritten_, true);
 }
 
-std::string TRecorder::Shutdown() noexcept {
+std::string TRecorder::Shutdown(TStopReason reason) noexcept {
   try {
-    Stop();
+    Stop(reason);
     return {};
   } catch (const std::exception& e) {
     return e.what();
@@ -91,6 +101,7 @@ void TRecorder::Tick() {
   if (running_) {
     try {
       synchroniser_.Poll(source_, running_, [this](TSampleRecord record) { StoreRecord(record); });
+      timeline_.TickEnded(records_, port_);
     } catch (const TPortLost& lost) {
       failure = std::make_exception_ptr(TRecordingError(StopAfterLoss(lost)));
     } catch (...) {
@@ -105,7 +116,7 @@ void TRecorder::Tick() {
 std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
   const std::string message = std::string("Recording stopped: ") + lost.what();
   try {
-    Stop();
+    Stop(TStopReason::DeviceLost);
   } catch (const TRecordingError& e) {
     constexpr std::string_view prefix = "Recording stopped: ";
     std::string_view written = e.what();
@@ -119,20 +130,29 @@ std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
 void TRecorder::StoreRecord(TSampleRecord record) {
   std::copy(record.begin(), record.end(), page_.begin() + static_cast<std::ptrdiff_t>(fill_ * RecordSize));
   traces_.PlotRecord(page_, fill_, static_cast<std::int64_t>(fill_));
+  ++records_;
   if (++fill_ < RecordsPerPage) return;
   AppendPage();
+  timeline_.PageWritten(synchroniser_.BytesDropped());
   traces_.Clear();
   page_.fill(0);
   fill_ = 0;
   if (pageLimit_ > 0 && pagesWritten_ >= pageLimit_) {
     EndRecording();
     file_.Close();
+    summary_.Finish();
+    timeline_.Stopped(TStopReason::LimitReached, records_, synchroniser_.BytesDropped(), pagesWritten_, false);
   }
 }
 
 void TRecorder::AppendPage() {
   const std::int64_t kept = pagesWritten_ * static_cast<std::int64_t>(PageSize);
-  CheckOwnFile(kept);
+  try {
+    CheckOwnFile(kept);
+  } catch (const TRecordingError&) {
+    timeline_.Stopped(TStopReason::FileTaken, records_, synchroniser_.BytesDropped(), pagesWritten_, false);
+    throw;
+  }
   try {
     file_.WriteAt(page_.data(), static_cast<std::int64_t>(PageSize), kept);
     // Each page goes to the disk as it is written: a crash loses at most the page being filled.
@@ -142,6 +162,7 @@ void TRecorder::AppendPage() {
     return;
   } catch (const TFileError& e) {
     EndRecording();
+    timeline_.Stopped(StopReasonOf(e), records_, synchroniser_.BytesDropped(), pagesWritten_, false);
     // Cut away the part of the page that did get through, so the file stays whole pages.
     try {
       file_.Truncate(kept);
@@ -154,6 +175,9 @@ void TRecorder::AppendPage() {
       message += " The " + pages + " kept; the page being written is lost.";
     } else {
       file_.RemoveOwnName();
+      // The index goes with it: it describes no page.
+      std::error_code ignored;
+      std::filesystem::remove(IndexPathFor(directory_ / fileName_), ignored);
       message += " No page had been written yet, so the empty file was removed.";
     }
     file_.Close();

@@ -13,8 +13,8 @@
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
-#include "export_time.h"
 #include "platform/clock.h"
+#include "recording/start_time.h"
 #include "progress_line.h"
 #include "recordings.h"
 
@@ -48,7 +48,8 @@ TEST_F(ExportTime, SecondsAndWallClockFromTheRecordingName) {
   const TCliResult r = RunCli({"export", file.string(), "--time"}, dir_.Path());
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Err, "");  // no progress line when standard error is not a terminal
-  EXPECT_EQ(Row(r.Out, 0, 4), "record,seconds,time,ch1");
+  // Without an index the column names say the times are estimates.
+  EXPECT_EQ(Row(r.Out, 0, 4), "record,estimated_seconds,estimated_time,ch1");
   struct TRowCase {
     const char* Name;
     std::int64_t Record;
@@ -93,7 +94,7 @@ TEST_F(ExportTime, WithoutAStartTimeInTheNameOnlySeconds) {
     WriteRecording(file, 10, 0);
     const TCliResult r = RunCli({"export", file.string(), "--time"}, dir_.Path());
     EXPECT_EQ(r.Status, 0) << name.Name << ": " << r.Err;
-    EXPECT_EQ(Row(r.Out, 0, 3), "record,seconds,ch1") << name.Name;
+    EXPECT_EQ(Row(r.Out, 0, 3), "record,estimated_seconds,ch1") << name.Name;
     EXPECT_EQ(Row(r.Out, 3, 2), "2,0.0093750") << name.Name;
     EXPECT_NE(r.Err.find("only the seconds column"), std::string::npos) << name.Name << ": " << r.Err;
   }
@@ -137,9 +138,9 @@ TEST_F(ExportTimeInBerlin, TheStartTimeOfANameIsTheLocalTimeOfThatDay) {
       {"the last second before the autumn repeat", "261025 015959.bin", Utc(2026, 10, 24, 23, 59, 59)},
       {"the first second after it", "261025 030000.bin", Utc(2026, 10, 25, 2, 0, 0)},
   };
-  for (const TStartCase& c : starts) EXPECT_EQ(cli::StartTimeFromName(c.File), c.Utc) << c.Name;
+  for (const TStartCase& c : starts) EXPECT_EQ(StartTimeFromName(c.File), c.Utc) << c.Name;
   // A name in the repeated hour stands for two instants an hour apart; it can only be read as one.
-  const std::optional<std::time_t> repeated = cli::StartTimeFromName("261025 023000.bin");
+  const std::optional<std::time_t> repeated = StartTimeFromName("261025 023000.bin");
   ASSERT_TRUE(repeated.has_value());
   EXPECT_TRUE(*repeated == Utc(2026, 10, 25, 0, 30, 0) || *repeated == Utc(2026, 10, 25, 1, 30, 0)) << *repeated;
 }
@@ -167,7 +168,7 @@ TEST_F(ExportTimeInBerlin, ANameFromTheClockGivesBackItsInstant) {
     std::tm local{};
     ASSERT_NE(::localtime_r(&c.Instant, &local), nullptr);
     const std::string name = RecordingFileName(local);
-    const std::optional<std::time_t> back = cli::StartTimeFromName(name);
+    const std::optional<std::time_t> back = StartTimeFromName(name);
     ASSERT_TRUE(back.has_value()) << c.Name << ": " << name;
     if (c.Ambiguous) {
       EXPECT_EQ(std::abs(*back - c.Instant) % 3600, 0) << c.Name;
@@ -182,7 +183,7 @@ TEST_F(ExportTimeInBerlin, ANameFromTheClockGivesBackItsInstant) {
 // The hour the spring jump skips is never a clock's reading, but a recording made under another
 // zone or renamed by hand may carry it; it is still a recording name.
 TEST_F(ExportTimeInBerlin, ANameInTheSkippedHourKeepsItsWallClock) {
-  EXPECT_EQ(cli::StartTimeFromName("260329 023000.bin"), Utc(2026, 3, 29, 1, 30, 0));
+  EXPECT_EQ(StartTimeFromName("260329 023000.bin"), Utc(2026, 3, 29, 1, 30, 0));
 }
 
 // The wall-clock column follows the zone's clock across both changes, counted from the start.

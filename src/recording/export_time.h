@@ -1,24 +1,16 @@
-// The time columns of `export --time`: seconds at the line's nominal frame rate, and the local
-// wall-clock time counted from the start time a recording's file name carries.
+// The time columns of `export --time` for a recording without an index: seconds at the line's
+// nominal frame rate, and the local wall-clock time counted from the start time a recording's
+// file name carries.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 
-namespace ninetrace::cli {
+#include "recording/start_time.h"
 
-// 19200 baud, 10 bits a byte on the line, 9 bytes a frame: 3/640 s per frame, 213.33 frames/s.
-inline constexpr std::int64_t NominalSecondsNumerator = 3;
-inline constexpr std::int64_t NominalSecondsDenominator = 640;
-
-// The start time in a name "yymmdd hhnnss.bin" (or "yymmdd hhnnss_N.bin", the numbered copy
-// made when two recordings start in the same second), read as local time; nothing for any other
-// name or an impossible date. A local time skipped when the clocks went forward is still a valid
-// name: it is read with the offset before the change, and `*skipped` (when given) says so.
-std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file, bool* skipped = nullptr);
+namespace ninetrace {
 
 class TTimeColumns {
  public:
@@ -27,7 +19,8 @@ class TTimeColumns {
   explicit TTimeColumns(std::optional<std::time_t> start);
 
   bool HasWallClock() const { return start_.has_value(); }
-  const char* Header() const { return start_ ? ",seconds,time" : ",seconds"; }
+  // The column names say these times are estimates: from the name, at the nominal rate.
+  const char* Header() const { return start_ ? ",estimated_seconds,estimated_time" : ",estimated_seconds"; }
 
   // Writes ",seconds[,time]" for record `record` of the file; returns the end of the text.
   char* Write(char* out, std::int64_t record);
@@ -51,4 +44,4 @@ class TTimeColumns {
   TCachedText seconds_, wallClock_;
 };
 
-}  // namespace ninetrace::cli
+}  // namespace ninetrace

@@ -61,7 +61,8 @@ options:
   --help         show this text
 )";
 
-constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [-o OUT.csv]
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time]
+                            [--channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]]... [-o OUT.csv]
 
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
@@ -77,6 +78,12 @@ options:
                  bytes; the converter's own clock may differ a little), and "time", the local
                  wall-clock time (ISO 8601, milliseconds) counted from the start time in a file
                  name of the form "yymmdd hhnnss.bin"; for any other name only "seconds"
+  --channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]
+                 names channel CH (A1..A5, D1..D4) and, for A1..A5, gives it a unit and a scale:
+                 value = code x FACTOR + OFFSET (a point for decimals), e.g.
+                 --channel A1=Pressure,kPa,0.1,-5; repeat it for more channels. The header then
+                 names the columns "NAME [UNIT]", "NAME code" and the inputs' names, and the value
+                 column of a channel with a unit or scale carries the scaled value
   -o OUT.csv     write to OUT.csv instead of standard output
   --help         show this text
 )";
@@ -206,11 +213,13 @@ int RunExport(int argc, char** argv) {
       haveFile = true;
       continue;
     }
-    if (arg != "--from-page" && arg != "--to-page" && arg != "-o")
+    if (arg != "--from-page" && arg != "--to-page" && arg != "-o" && arg != "--channel")
       return Fail("unknown option " + std::string(arg), ExportUsage);
     const char* value = args.Value();
     if (value == nullptr) return Fail(std::string(arg) + " needs a value", ExportUsage);
-    if (arg == "-o") {
+    if (arg == "--channel") {
+      if (const auto problem = ninetrace::ApplyChannelOption(value, options.Channels)) return Fail(*problem, ExportUsage);
+    } else if (arg == "-o") {
       options.Output = value;
     } else if (!ParseCount(value, arg == "--from-page" ? options.FromPage : options.ToPage)) {
       return Fail(std::string(arg) + " needs a page number from 1", ExportUsage);

@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include "acquisition/trace_chart.h"
+#include "app/chart_reading.h"
+#include "app/labelled_axes.h"
 #include "platform/chart_widget.h"
 #include "playback/page_viewer.h"
 
@@ -61,8 +63,12 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
   ConfigureTraceChart(chart_);
   CreateControls();
   viewer_ = std::make_unique<TPageViewer>(recorder_, traces_, [this] { chart_.Refresh(); },
-                                          [this](const QString& caption) { setWindowTitle(caption); },
+                                          [this](const QString& caption) {
+                                            setWindowTitle(caption);
+                                            PageChanged();
+                                          },
                                           [this] { return chart_.GetCursorPos().X; });
+  CreateAdditions();
 
   ApplyCommandLine(arguments);
   traces_.Clear();
@@ -70,6 +76,7 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
 }
 
 TForm2::~TForm2() {
+  DestroyAdditions();
   Timer1->stop();
   Chart1->SetClient(nullptr);
   chart_.SetHost(nullptr);
@@ -211,12 +218,14 @@ void TForm2::ButtonRunStopClick() {
 
 void TForm2::Timer1Timer() {
   const bool wasRunning = recorder_.Running();
+  const std::int64_t pages = recorder_.PagesWritten();
   try {
     recorder_.Tick();
   } catch (...) {
     if (wasRunning && !recorder_.Running()) ShowRecordingState(false);
     throw;
   }
+  AfterTick(recorder_.PagesWritten() != pages);
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

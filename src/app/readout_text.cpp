@@ -14,8 +14,10 @@ const QString Approximately = QStringLiteral("\u2248 ");
 // The local broken-down time and the milliseconds of `time`; the zone offset comes with the time,
 // so the result does not depend on the zone of this machine.
 std::tm LocalParts(const TRecordTime& time, int& millis) {
-  const std::int64_t localMillis = time.UnixNanoseconds / NanosPerMilli - (time.UnixNanoseconds % NanosPerMilli < 0 ? 1 : 0) +
-                                   static_cast<std::int64_t>(time.UtcOffsetSeconds) * 1000;
+  // To the nearest millisecond, halves up, as `export --time` writes it.
+  const std::int64_t shifted = time.UnixNanoseconds + NanosPerMilli / 2;
+  const std::int64_t utcMillis = shifted / NanosPerMilli - (shifted % NanosPerMilli < 0 ? 1 : 0);
+  const std::int64_t localMillis = utcMillis + static_cast<std::int64_t>(time.UtcOffsetSeconds) * 1000;
   std::int64_t seconds = localMillis / 1000;
   millis = static_cast<int>(localMillis % 1000);
   if (millis < 0) {

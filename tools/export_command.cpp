@@ -13,12 +13,12 @@
 #include <system_error>
 #include <vector>
 
-#include "csv_rows.h"
-#include "export_time.h"
+#include "recording/csv_rows.h"
 #include "output_guard.h"
 #include "platform/file_descriptor.h"
 #include "progress_line.h"
-#include "recording_reader.h"
+#include "recording/export_time.h"
+#include "recording/recording_reader.h"
 #include "simulator.h"
 
 namespace ninetrace::cli {
@@ -59,7 +59,8 @@ int Export(const TExportOptions& options) {
     }
     const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
-    WriteCsv(reader, first, end, fd, outputName, options.Channels, time ? &*time : nullptr, &progress);
+    WriteCsv(reader, first, end, fd, outputName, options.Channels, time ? &*time : nullptr,
+             [&progress](std::int64_t done) { progress.Update(done, TProgressLine::TClock::now()); });
     progress.Finish(TProgressLine::TClock::now());
     if (end == reader.Records() && reader.PartialRecordBytes() > 0)
       std::fprintf(stderr, "ninetrace-cli export: skipped the partial record of %lld bytes at the end of %s\n",

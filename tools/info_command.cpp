@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "recording_reader.h"
+#include "acquisition/sample_record.h"
+#include "recording/recording_reader.h"
 
 namespace ninetrace::cli {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "recording_reader.h"
+#include "recording/recording_reader.h"
 
 namespace ninetrace::simulator {
 
@@ -27,7 +27,7 @@ class TReplayLine {
   std::uint64_t FramesMade() const { return frames_; }
 
  private:
-  cli::TRecordingReader reader_;
+  TRecordingReader reader_;
   bool loop_;
   std::int64_t records_ = 0;  // played per pass
   std::int64_t played_ = 0;   // in this pass

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "csv_rows.h"
+#include "recording/csv_rows.h"
 #include "platform/data_file.h"
 
 namespace ninetrace {
@@ -45,14 +45,14 @@ void SaveChartImage(const QImage& image, const QString& target, const std::files
 
 void ExportRecordsCsv(const std::filesystem::path& recording, std::int64_t first, std::int64_t end,
                       const TChannelScales& channels, const QString& target) {
-  cli::TRecordingReader reader(recording);
+  TRecordingReader reader(recording);
   QSaveFile file(target);
   Open(file, target, recording);
-  cli::TTimeColumns time(cli::StartTimeFromName(recording));
+  TTimeColumns time(StartTimeFromName(recording));
   try {
     // Straight to the temporary file's descriptor: the rows are written in large blocks already.
-    cli::WriteCsv(reader, first, std::min(end, reader.Records()), file.handle(), target.toStdString(), channels, &time,
-                  nullptr);
+    WriteCsv(reader, first, std::min(end, reader.Records()), file.handle(), target.toStdString(), channels, &time,
+                  {});
   } catch (const std::system_error& e) {
     file.cancelWriting();
     Fail(target, e.code().message());

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 
 namespace ninetrace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "app/readout_text.h"

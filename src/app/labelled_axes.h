@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 #include "acquisition/trace_set.h"
 #include "app/record_time_source.h"
 #include "chart/chart.h"

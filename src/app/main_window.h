@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "app/error_report.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 #include "acquisition/sample_record.h"
 #include "app/record_time_source.h"
 #include "chart/colors.h"

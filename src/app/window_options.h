@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 
 namespace ninetrace {
 

@@ -16,7 +16,7 @@
 #include "export_command.h"
 #include "fuzz_input.h"
 #include "info_command.h"
-#include "recording_reader.h"
+#include "recording/recording_reader.h"
 
 using namespace ninetrace;
 
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto records = static_cast<std::int64_t>(file.size() / RecordSize);
   {
-    cli::TRecordingReader reader(name);
+    TRecordingReader reader(name);
     FUZZ_CHECK(reader.Size() == static_cast<std::int64_t>(file.size()), "size %lld", static_cast<long long>(reader.Size()));
     FUZZ_CHECK(reader.Records() == records, "records %lld", static_cast<long long>(reader.Records()));
     FUZZ_CHECK(reader.Records() * 7 + reader.PartialRecordBytes() == reader.Size(), "partial record");

@@ -11,7 +11,6 @@
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
-#include "export_time.h"
 #include "progress_line.h"
 #include "recordings.h"
 

@@ -1,4 +1,4 @@
-#include "csv_rows.h"
+#include "recording/csv_rows.h"
 
 #include <unistd.h>
 
@@ -10,9 +10,7 @@
 #include <system_error>
 #include <vector>
 
-#include "simulator.h"
-
-namespace ninetrace::cli {
+namespace ninetrace {
 
 namespace {
 
@@ -33,8 +31,9 @@ using TValueCell = TCell<32>;  // room for any scaled value
 using TCodeCell = TCell<8>;
 
 // Every field a record can produce, formatted once: a row is then a few fixed-size copies, with
-// no number formatting and no allocation per row. Plain values come from the decoding the traces
-// use, so the CSV shows exactly what the window plots; a scaled channel has its own table.
+// no number formatting and no allocation per row. A plain channel's value is the plotted value,
+// code / 4 (0..255.75), so the CSV shows exactly what the window plots; a scaled channel has its
+// own table.
 struct TFieldTables {
   std::array<std::array<TValueCell, CodeCount>, AnalogChannels> Value;  // ",255.75" or ",46.2"
   std::array<TCodeCell, CodeCount> Code;                               // ",1023"
@@ -43,19 +42,16 @@ struct TFieldTables {
 
   explicit TFieldTables(const TChannelScales& channels) {
     for (int code = 0; code < CodeCount; ++code) {
-      const simulator::TRecordBytes bytes = simulator::PackRecord({code, code, code, code, code}, 0);
       const auto c = static_cast<std::size_t>(code);
       for (std::size_t ch = 0; ch < AnalogChannels; ++ch)
-        Value[ch][c] = channels[ch].Scaled ? Scaled(channels[ch].Value(code))
-                                           : Format<TValueCell>(DecodeTraceValues(TSampleRecord(bytes))[0]);
-      Code[c] = Format<TCodeCell>(ChannelCode(TSampleRecord(bytes), 0));
+        Value[ch][c] = channels[ch].Scaled ? Scaled(channels[ch].Value(code)) : Format<TValueCell>(code / 4.0);
+      Code[c] = Format<TCodeCell>(code);
     }
     for (unsigned bits = 0; bits < 16; ++bits) {
-      const simulator::TRecordBytes bytes = simulator::PackRecord({0, 0, 0, 0, 0}, bits);
       char* out = Digital[bits].data();
-      for (int d = 0; d < DigitalInputs; ++d) {
+      for (unsigned d = 0; d < DigitalInputs; ++d) {
         *out++ = ',';
-        *out++ = static_cast<char>('0' + DigitalBit(TSampleRecord(bytes), d));
+        *out++ = static_cast<char>('0' + ((bits >> d) & 1));
       }
       *out = '\n';
     }
@@ -156,12 +152,12 @@ class TBlockWriter {
 
 // `time` is null without --time.
 void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, TTimeColumns* time,
-               const TFieldTables& tables, TProgressLine* progress) {
+               const TFieldTables& tables, const TCsvProgress& progress) {
   TDecimalCounter index(first);
   std::int64_t recordIndex = first;
   reader.SeekRecord(first);
   for (std::int64_t left = end - first; left > 0;) {
-    if (progress) progress->Update((end - first - left) * static_cast<std::int64_t>(RecordSize), TProgressLine::TClock::now());
+    if (progress) progress((end - first - left) * static_cast<std::int64_t>(RecordSize));
     const std::span<const std::uint8_t> chunk = reader.Next(left);
     if (chunk.empty()) break;
     left -= static_cast<std::int64_t>(chunk.size() / RecordSize);
@@ -203,7 +199,7 @@ std::string CsvHeader(const TChannelScales& channels, const TTimeColumns* time) 
 }
 
 void WriteCsv(TRecordingReader& reader, std::int64_t first, std::int64_t end, int fd, const std::string& outputName,
-              const TChannelScales& channels, TTimeColumns* time, TProgressLine* progress) {
+              const TChannelScales& channels, TTimeColumns* time, const TCsvProgress& progress) {
   static const TFieldTables plain(DefaultChannelScales());
   const bool custom = ChannelsCustomised(channels);
   std::unique_ptr<TFieldTables> own = custom ? std::make_unique<TFieldTables>(channels) : nullptr;
@@ -214,4 +210,4 @@ void WriteCsv(TRecordingReader& reader, std::int64_t first, std::int64_t end, in
   out.Flush();
 }
 
-}  // namespace ninetrace::cli
+}  // namespace ninetrace

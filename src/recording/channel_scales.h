@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "acquisition/sample_record.h"
+#include "recording/record_layout.h"
 
 namespace ninetrace {
 

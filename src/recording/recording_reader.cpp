@@ -1,9 +1,9 @@
-#include "recording_reader.h"
+#include "recording/recording_reader.h"
 
 #include <algorithm>
 #include <string>
 
-namespace ninetrace::cli {
+namespace ninetrace {
 
 TRecordingReader::TRecordingReader(const std::filesystem::path& name) : buffer_(ChunkPages * PageSize) {
   file_.OpenRead(name);
@@ -43,4 +43,4 @@ std::int64_t TRecordingReader::ZeroTailRecords() {
   return zeros;
 }
 
-}  // namespace ninetrace::cli
+}  // namespace ninetrace

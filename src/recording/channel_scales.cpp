@@ -1,4 +1,4 @@
-#include "acquisition/channel_scales.h"
+#include "recording/channel_scales.h"
 
 #include <charconv>
 #include <cmath>

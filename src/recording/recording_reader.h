@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "acquisition/sample_record.h"
 #include "platform/data_file.h"
+#include "recording/record_layout.h"
 
-namespace ninetrace::cli {
+namespace ninetrace {
 
 class TRecordingReader {
  public:
@@ -54,10 +54,4 @@ class TRecordingReader {
   std::vector<std::uint8_t> buffer_;
 };
 
-inline bool IsZeroRecord(const std::uint8_t* record) {
-  for (std::size_t i = 0; i < RecordSize; ++i)
-    if (record[i] != 0) return false;
-  return true;
-}
-
-}  // namespace ninetrace::cli
+}  // namespace ninetrace

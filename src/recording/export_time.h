@@ -5,19 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
-#include <filesystem>
 #include <optional>
 
-namespace ninetrace::cli {
+#include "recording/start_time.h"
 
-// 19200 baud, 10 bits a byte on the line, 9 bytes a frame: 3/640 s per frame, 213.33 frames/s.
-inline constexpr std::int64_t NominalSecondsNumerator = 3;
-inline constexpr std::int64_t NominalSecondsDenominator = 640;
-
-// The start time in a name "yymmdd hhnnss.bin" (or "yymmdd hhnnss_N.bin", the numbered copy
-// made when two recordings start in the same second), read as local time; nothing for any other
-// name or an impossible date.
-std::optional<std::time_t> StartTimeFromName(const std::filesystem::path& file);
+namespace ninetrace {
 
 class TTimeColumns {
  public:
@@ -50,4 +42,4 @@ class TTimeColumns {
   TCachedText seconds_, wallClock_;
 };
 
-}  // namespace ninetrace::cli
+}  // namespace ninetrace

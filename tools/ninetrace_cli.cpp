@@ -207,6 +207,10 @@ int RunExport(int argc, char** argv) {
       options.Time = true;
       continue;
     }
+    if (arg.starts_with("--channel=")) {
+      if (const auto problem = ninetrace::ApplyChannelOption(arg.substr(10), options.Channels)) return Fail(*problem, ExportUsage);
+      continue;
+    }
     if (!IsOption(arg)) {
       if (haveFile) return Fail("unexpected argument " + std::string(arg), ExportUsage);
       options.File = arg;

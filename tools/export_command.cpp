@@ -18,6 +18,8 @@
 #include "platform/file_descriptor.h"
 #include "progress_line.h"
 #include "recording/export_time.h"
+#include "recording/indexed_time_columns.h"
+#include "recording/record_times.h"
 #include "recording/recording_reader.h"
 #include "simulator.h"
 
@@ -35,7 +37,10 @@ int Export(const TExportOptions& options) {
     const std::int64_t perPage = static_cast<std::int64_t>(RecordsPerPage);
     const std::int64_t first = (options.FromPage - 1) * perPage;
     const std::int64_t lastPage = options.ToPage > 0 ? std::min(options.ToPage, pages) : pages;
-    const std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    const TRecordTimes times = TRecordTimes::Load(options.File);
+    std::int64_t end = std::min(lastPage * perPage, reader.Records());
+    // The index knows where the records end and the padding written on stopping begins.
+    if (const auto real = times.RealRecords(); real && !options.KeepPadding) end = std::max(first, std::min(end, *real));
 
     const TInput input{reader.Identity(), options.File};
     TFileDescriptor file;
@@ -49,7 +54,15 @@ int Export(const TExportOptions& options) {
       outputName = options.Output.string();
     }
     std::optional<TTimeColumns> time;
-    if (options.Time) {
+    std::optional<TIndexedTimeColumns> indexed;
+    if (options.Time && times.FromIndex()) {
+      indexed.emplace(times);
+      if (times.IndexedPages() * perPage < end)
+        std::fprintf(stderr,
+                     "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
+                     "are extrapolated at the measured rate\n",
+                     options.File.filename().c_str(), static_cast<long long>(times.IndexedPages()));
+    } else if (options.Time) {
       time.emplace(StartTimeFromName(options.File));
       if (!time->HasWallClock())
         std::fprintf(stderr,
@@ -59,7 +72,7 @@ int Export(const TExportOptions& options) {
     }
     const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
-    WriteCsv(reader, first, end, fd, outputName, options.Channels, time ? &*time : nullptr,
+    WriteCsv(reader, first, end, fd, outputName, options.Channels, {time ? &*time : nullptr, indexed ? &*indexed : nullptr},
              [&progress](std::int64_t done) { progress.Update(done, TProgressLine::TClock::now()); });
     progress.Finish(TProgressLine::TClock::now());
     if (end == reader.Records() && reader.PartialRecordBytes() > 0)

@@ -15,6 +15,7 @@ struct TExportOptions {
   std::filesystem::path Output;  // empty: standard output
   bool Time = false;             // add the seconds and wall-clock columns
   TChannelScales Channels = DefaultChannelScales();  // names, units and scales from --channel
+  bool KeepPadding = false;      // also the padding after the last real record, as the index tells it
 };
 
 // Writes the CSV; returns the process exit code.

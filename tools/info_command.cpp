@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "acquisition/sample_record.h"
+#include "info_times.h"
+#include "recording/record_times.h"
 #include "recording/recording_reader.h"
 
 namespace ninetrace::cli {
@@ -90,11 +92,15 @@ int Info(const std::filesystem::path& file) {
   try {
     TRecordingReader reader(file);
     const std::int64_t zeroTail = reader.ZeroTailRecords();
+    const TRecordTimes times = TRecordTimes::Load(file);
+    // The index knows the padding exactly, zero samples at the end of the data included.
+    const auto real = times.RealRecords();
+    const std::int64_t padding = real ? reader.Records() - *real : zeroTail;
     TStatistics stats;
     reader.SeekRecord(0);
     for (auto chunk = reader.Next(reader.Records()); !chunk.empty(); chunk = reader.Next(reader.Records()))
       for (std::size_t at = 0; at < chunk.size(); at += RecordSize) stats.Add(chunk.data() + at);
-    stats.Finish(zeroTail);
+    stats.Finish(padding);
 
     const long long size = reader.Size();
     const long long pageRest = size % static_cast<long long>(PageSize);
@@ -114,11 +120,13 @@ int Info(const std::filesystem::path& file) {
                   static_cast<long long>(reader.PartialRecordBytes()));
     }
     std::printf("zero tail: %lld all-zero records at the end of the last page\n", static_cast<long long>(zeroTail));
+    PrintTimes(file, times, zeroTail);
     if (stats.Records() == 0) {
-      std::printf("statistics: no records besides the zero tail\n");
+      std::printf("statistics: no records besides the %s\n", real ? "padding" : "zero tail");
       return 0;
     }
-    std::printf("statistics over %lld records, the zero tail left out:\n", static_cast<long long>(stats.Records()));
+    std::printf("statistics over %lld records, the %s left out:\n", static_cast<long long>(stats.Records()),
+                real ? "padding" : "zero tail");
     std::printf("channel       min       max       mean  min code  max code  mean code\n");
     const double n = static_cast<double>(stats.Records());
     for (int c = 0; c < AnalogChannels; ++c) {

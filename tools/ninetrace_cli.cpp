@@ -53,39 +53,49 @@ constexpr const char* InfoUsage = R"(usage: ninetrace-cli info FILE
 
 Summarises a recording: its size, whole pages and records, whether the size is a whole number of
 pages and of records, the all-zero records at the end of the last page (the padding written on
-stopping), the minimum, maximum and mean of each channel as trace value (0..255.75) and as 10-bit
-code, and the fraction of records in which each digital input is set. The statistics leave the
-zero tail out. Reads the file once, in constant memory.
+stopping), when it started and ended, its real records and padding, the measured record rate and
+what happened while recording (run, stop and why, wall-clock jumps, bytes skipped, line errors),
+the minimum, maximum and mean of each channel as trace value (0..255.75) and as 10-bit code, and
+the fraction of records in which each digital input is set. Times, real records and events come
+from the index beside the recording (FILE.idx); without one the times are estimated from the
+start time in the file name at the nominal 213.33 records per second, and the padding is taken to
+be the zero tail. The statistics leave the padding out. Reads the file once, in constant memory.
 
 options:
   --help         show this text
 )";
 
-constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time]
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [--keep-padding]
                             [--channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]]... [-o OUT.csv]
 
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
-four digital inputs (0 or 1). A partial record at the end of the file is skipped. Streams in
-constant memory whatever the size of the file. When standard error is a terminal, a long export
-shows its progress there.
+four digital inputs (0 or 1). A partial record at the end of the file is skipped. When the
+recording has an index (FILE.idx, written beside it while recording), the zero records padding
+its last page are left out. Streams in constant memory whatever the size of the file. When
+standard error is a terminal, a long export shows its progress there.
 
 options:
-  --from-page A  first page to export, counting from 1 as the window does (default 1)
-  --to-page B    last page to export (default: the last page of the file)
-  --time         two more columns after the index: "seconds" since the start of the recording at
-                 the line's nominal rate of 213.33 frames per second (19200 baud / 10 bits / 9
-                 bytes; the converter's own clock may differ a little), and "time", the local
-                 wall-clock time (ISO 8601, milliseconds) counted from the start time in a file
-                 name of the form "yymmdd hhnnss.bin"; for any other name only "seconds"
+  --from-page A   first page to export, counting from 1 as the window does (default 1)
+  --to-page B     last page to export (default: the last page of the file)
+  --time          two more columns after the index. With an index: "arrival_seconds" since the
+                  first record arrived (microseconds) and "arrival_time", the local wall-clock
+                  time it arrived with the zone's offset (ISO 8601, milliseconds, e.g.
+                  2016-12-31T23:59:59.005+01:00), each page's records spread evenly between the
+                  arrival of its first and its last. Without one: "estimated_seconds" at the
+                  line's nominal rate of 213.33 frames per second (19200 baud / 10 bits / 9
+                  bytes), and "estimated_time", the local time counted from the start time in a
+                  file name of the form "yymmdd hhnnss.bin"; for any other name only
+                  "estimated_seconds"
+  --keep-padding  with an index, keep the padding rows too (their time columns stay empty)
   --channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]
-                 names channel CH (A1..A5, D1..D4) and, for A1..A5, gives it a unit and a scale:
-                 value = code x FACTOR + OFFSET (a point for decimals), e.g.
-                 --channel A1=Pressure,kPa,0.1,-5; repeat it for more channels. The header then
-                 names the columns "NAME [UNIT]", "NAME code" and the inputs' names, and the value
-                 column of a channel with a unit or scale carries the scaled value
-  -o OUT.csv     write to OUT.csv instead of standard output
-  --help         show this text
+                  names channel CH (A1..A5, D1..D4) and, for A1..A5, gives it a unit and a scale:
+                  value = code x FACTOR + OFFSET (a point for decimals), e.g.
+                  --channel A1=Pressure,kPa,0.1,-5; repeat it for more channels. The header then
+                  names the columns "NAME [UNIT]", "NAME code" and the inputs' names, and the value
+                  column of a channel with a unit or scale carries the scaled value
+  -o OUT.csv      write to OUT.csv instead of standard output
+  --help          show this text
 )";
 
 constexpr const char* SimulateUsage = R"(usage: ninetrace-cli simulate [options]
@@ -209,6 +219,10 @@ int RunExport(int argc, char** argv) {
     }
     if (arg.starts_with("--channel=")) {
       if (const auto problem = ninetrace::ApplyChannelOption(arg.substr(10), options.Channels)) return Fail(*problem, ExportUsage);
+      continue;
+    }
+    if (arg == "--keep-padding") {
+      options.KeepPadding = true;
       continue;
     }
     if (!IsOption(arg)) {

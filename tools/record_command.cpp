@@ -110,9 +110,13 @@ int Record(const TRecordOptions& options) {
 
   const timespec start = Now();
   timespec wake = start;
+  TStopReason reason = TStopReason::LimitReached;
   for (;;) {
     AddNanoseconds(wake, TickNanoseconds);
-    if (StopArrivedBefore(stop, wake)) break;
+    if (StopArrivedBefore(stop, wake)) {
+      reason = TStopReason::Signal;
+      break;
+    }
     const std::int64_t pagesBefore = recorder.PagesWritten();
     try {
       recorder.Tick();
@@ -138,7 +142,7 @@ int Record(const TRecordOptions& options) {
   progress.Finish();
   int exitCode = 0;
   try {
-    recorder.Stop();  // writes the page received so far, zero-padded
+    recorder.Stop(reason);  // writes the page received so far, zero-padded
   } catch (const TRecordingError& e) {
     std::fprintf(stderr, "ninetrace-cli record: %s\n", e.what());
     exitCode = 1;

@@ -1,6 +1,7 @@
 #include "acquisition/recorder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <system_error>
 
@@ -10,6 +11,12 @@ namespace {
 
 // Copies tried after the plain name before giving up; more than anyone can start in one second.
 constexpr int MaxCopiesPerSecond = 999;
+
+TStopReason StopReasonOf(const TFileError& e) {
+  if (e.Reason() == std::error_code(ENOSPC, std::generic_category()).message()) return TStopReason::DiskFull;
+  if (e.Reason() == std::error_code(EFBIG, std::generic_category()).message()) return TStopReason::SizeLimit;
+  return TStopReason::WriteFailed;
+}
 
 }  // namespace
 
@@ -51,22 +58,25 @@ void TRecorder::Run(std::string_view portText) {
   pagesWritten_ = 0;
   page_.fill(0);
   fill_ = 0;
+  records_ = 0;
   synchroniser_.ResetCounts();
+  timeline_.Start(directory_ / fileName_, port_);
   running_ = true;
   traces_.Clear();
 }
 
-void TRecorder::Stop() {
+void TRecorder::Stop(TStopReason reason) {
   if (!running_) return;
   running_ = false;
   port_.Close();
   AppendPage();
   file_.Close();
+  timeline_.Stopped(reason, records_, synchroniser_.BytesDropped(), pagesWritten_, true);
 }
 
-std::string TRecorder::Shutdown() noexcept {
+std::string TRecorder::Shutdown(TStopReason reason) noexcept {
   try {
-    Stop();
+    Stop(reason);
     return {};
   } catch (const std::exception& e) {
     return e.what();
@@ -80,6 +90,7 @@ void TRecorder::Tick() {
   if (running_) {
     try {
       synchroniser_.Poll(source_, running_, [this](TSampleRecord record) { StoreRecord(record); });
+      timeline_.TickEnded(records_, port_);
     } catch (const TPortLost& lost) {
       failure = std::make_exception_ptr(TRecordingError(StopAfterLoss(lost)));
     } catch (...) {
@@ -94,7 +105,7 @@ void TRecorder::Tick() {
 std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
   const std::string message = std::string("Recording stopped: ") + lost.what();
   try {
-    Stop();
+    Stop(TStopReason::DeviceLost);
   } catch (const TRecordingError& e) {
     constexpr std::string_view prefix = "Recording stopped: ";
     std::string_view written = e.what();
@@ -108,8 +119,10 @@ std::string TRecorder::StopAfterLoss(const TPortLost& lost) {
 void TRecorder::StoreRecord(TSampleRecord record) {
   std::copy(record.begin(), record.end(), page_.begin() + static_cast<std::ptrdiff_t>(fill_ * RecordSize));
   traces_.PlotRecord(page_, fill_, static_cast<std::int64_t>(fill_));
+  ++records_;
   if (++fill_ < RecordsPerPage) return;
   AppendPage();
+  timeline_.PageWritten(synchroniser_.BytesDropped());
   traces_.Clear();
   page_.fill(0);
   fill_ = 0;
@@ -127,6 +140,7 @@ void TRecorder::AppendPage() {
   } catch (const TFileError& e) {
     running_ = false;
     port_.Close();
+    timeline_.Stopped(StopReasonOf(e), records_, synchroniser_.BytesDropped(), pagesWritten_, false);
     // Cut away the part of the page that did get through, so the file stays whole pages.
     try {
       file_.Truncate(kept);
@@ -141,6 +155,7 @@ void TRecorder::AppendPage() {
     } else {
       std::error_code ignored;
       std::filesystem::remove(directory_ / fileName_, ignored);
+      std::filesystem::remove(IndexPathFor(directory_ / fileName_), ignored);
       message += " No page had been written yet, so the empty file was removed.";
     }
     throw TRecordingError(message);

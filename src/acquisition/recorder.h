@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "acquisition/arrival_timeline.h"
 #include "acquisition/frame_synchroniser.h"
 #include "acquisition/sample_record.h"
 #include "acquisition/trace_set.h"
@@ -38,16 +40,16 @@ class TRecorder {
   // Starts a recording from the port named by the port field. Throws TPortError when the port
   // cannot be used, or TFileError when no file can be created; then nothing has changed.
   void Run(std::string_view portText);
-  // Ends the recording, writing the page received so far. Throws TRecordingError when that page
-  // cannot be written; the recording is stopped all the same.
-  void Stop();
+  // Ends the recording, writing the page received so far; the index notes `reason`. Throws
+  // TRecordingError when that page cannot be written; the recording is stopped all the same.
+  void Stop(TStopReason reason = TStopReason::Button);
   // Called by the window's 100 ms timer: records what arrived, then always redraws. Throws
   // TRecordingError when a page cannot be written or the device has gone away; the recording
   // has then been stopped as Stop does, every record received kept.
   void Tick();
   // For closing the window: stops a recording as Stop does but never throws. Returns the error
   // message, empty when all went well.
-  std::string Shutdown() noexcept;
+  std::string Shutdown(TStopReason reason = TStopReason::WindowClosed) noexcept;
 
   bool Running() const { return running_; }
   // The name of the file of the current or last recording, as created, e.g. "160302 090507.bin".
@@ -56,6 +58,11 @@ class TRecorder {
   std::size_t FillPosition() const { return fill_; }
   // Whole pages written to the file of the current or last recording, each synced to the disk.
   std::int64_t PagesWritten() const { return pagesWritten_; }
+  // The arrival time of record `slot` of the page being filled, as the index will have it;
+  // nothing for a slot not received yet.
+  std::optional<TRecordTime> LiveRecordTime(std::size_t slot) const { return timeline_.LiveRecordTime(slot); }
+  // Why the index beside the recording could not be written; empty when it was.
+  const std::string& IndexProblem() const { return timeline_.Problem(); }
 
   // Shared with the page viewer, which reads recorded pages into the same buffer.
   TDataFile& DataFile() { return file_; }
@@ -95,6 +102,8 @@ class TRecorder {
   std::int64_t pagesWritten_ = 0;
   TPageBuffer page_{};
   std::size_t fill_ = 0;  // records in the page buffer, 0..999
+  std::int64_t records_ = 0;  // received since Run
+  TArrivalTimeline timeline_{clock_};
 };
 
 }  // namespace ninetrace

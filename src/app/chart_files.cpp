@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "recording/csv_rows.h"
+#include "recording/record_times.h"
 #include "platform/data_file.h"
 
 namespace ninetrace {
@@ -46,13 +47,17 @@ void SaveChartImage(const QImage& image, const QString& target, const std::files
 void ExportRecordsCsv(const std::filesystem::path& recording, std::int64_t first, std::int64_t end,
                       const TChannelScales& channels, const QString& target) {
   TRecordingReader reader(recording);
+  const TRecordTimes times = TRecordTimes::Load(recording);
+  // As `export` does: the padding written on stopping is left out where the index tells it.
+  end = std::min(end, std::min(reader.Records(), times.RealRecords().value_or(end)));
   QSaveFile file(target);
   Open(file, target, recording);
-  TTimeColumns time(StartTimeFromName(recording));
+  TTimeColumns estimated(StartTimeFromName(recording));
+  TIndexedTimeColumns indexed(times);
+  const TCsvTime time{times.FromIndex() ? nullptr : &estimated, times.FromIndex() ? &indexed : nullptr};
   try {
     // Straight to the temporary file's descriptor: the rows are written in large blocks already.
-    WriteCsv(reader, first, std::min(end, reader.Records()), file.handle(), target.toStdString(), channels, &time,
-                  {});
+    WriteCsv(reader, first, std::max(first, end), file.handle(), target.toStdString(), channels, time);
   } catch (const std::system_error& e) {
     file.cancelWriting();
     Fail(target, e.code().message());

@@ -86,7 +86,8 @@ std::optional<TReadout> TChartReading::PageReadout(std::int64_t slot, const TCha
   at.Record = recorder_.Running() ? recorder_.PagesWritten() * PerPage + slot : viewer_.ViewOffset() / RecordBytes + slot;
   for (std::size_t t = 0; t < TraceCount; ++t) at.Levels[t] = TraceLevel(bytes, t);
   const TRecordTimes& times = Times();
-  at.Time = times.At(at.Record);
+  // The page being filled is not in the file (nor its index) yet: the recorder times it.
+  at.Time = recorder_.Running() ? recorder_.LiveRecordTime(static_cast<std::size_t>(slot)) : times.At(at.Record);
   at.SinceStart = times.SecondsSinceStart(at.Record);
   const std::optional<std::int64_t> real = times.RealRecords();
   at.Padding = !recorder_.Running() && real && at.Record >= *real;
@@ -143,6 +144,11 @@ std::optional<std::int64_t> TChartReading::RecordAtX(double x) {
 std::optional<TRecordTime> TChartReading::TimeAtX(double x) {
   const std::optional<std::int64_t> record = RecordAtX(x);
   if (!record || *record < 0) return std::nullopt;
+  if (recorder_.Running()) {
+    const std::int64_t slot = XIndexOf(x);
+    if (slot >= 0 && slot < static_cast<std::int64_t>(recorder_.FillPosition()))
+      return recorder_.LiveRecordTime(static_cast<std::size_t>(slot));
+  }
   return Times().At(*record);
 }
 

@@ -14,7 +14,7 @@
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "app/readout_text.h"
-#include "app/record_time_source.h"
+#include "recording/record_times.h"
 #include "chart/chart.h"
 #include "playback/page_viewer.h"
 

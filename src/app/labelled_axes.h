@@ -9,7 +9,7 @@
 
 #include "recording/channel_scales.h"
 #include "acquisition/trace_set.h"
-#include "app/record_time_source.h"
+#include "recording/record_times.h"
 #include "chart/chart.h"
 
 namespace ninetrace {

@@ -208,7 +208,7 @@ void TForm2::ButtonRunStopClick() {
     return;
   }
   try {
-    recorder_.Stop();
+    recorder_.Stop(TStopReason::Button);
   } catch (...) {
     ShowRecordingState(false);  // stopped all the same; the message follows
     throw;
@@ -230,7 +230,7 @@ void TForm2::Timer1Timer() {
 
 void TForm2::closeEvent(QCloseEvent* event) {
   // Closing while recording stops as Stop does: the partial page is written and the file closed.
-  const std::string problem = recorder_.Shutdown();
+  const std::string problem = recorder_.Shutdown(TStopReason::WindowClosed);
   if (!problem.empty()) reportError_(QString::fromStdString(problem));
   event->accept();
 }

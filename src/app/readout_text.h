@@ -12,7 +12,7 @@
 
 #include "recording/channel_scales.h"
 #include "acquisition/sample_record.h"
-#include "app/record_time_source.h"
+#include "recording/record_times.h"
 #include "chart/colors.h"
 
 namespace ninetrace {

@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include <time.h>
+
 #include <cstdio>
 
 namespace ninetrace {
@@ -9,6 +11,25 @@ std::tm TSystemClock::LocalNow() const {
   std::tm local{};
   localtime_r(&now, &local);
   return local;
+}
+
+TWallTime TClock::WallNow() const {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return {static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec, UtcOffsetAt(now.tv_sec)};
+}
+
+std::int64_t TClock::MonotonicNanoseconds() const {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+std::int32_t UtcOffsetAt(std::int64_t unixSeconds) {
+  const auto when = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  if (localtime_r(&when, &local) == nullptr) return 0;
+  return static_cast<std::int32_t>(local.tm_gmtoff);
 }
 
 const TClock& SystemClock() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ class TPortError : public std::runtime_error {
 class TPortLost : public TPortError {
  public:
   using TPortError::TPortError;
+};
+
+// The driver's count of bytes lost to overruns and of framing errors, since the port appeared.
+struct TLineErrorCounts {
+  std::uint32_t Overruns = 0;
+  std::uint32_t FramingErrors = 0;
 };
 
 struct TPortName {
@@ -58,6 +65,8 @@ class TSerialPort {
   std::uint32_t QueueCount() const;
   // Blocks until `count` bytes have arrived. Throws TPortLost when the line fails or hangs up.
   std::int32_t Read(std::uint8_t* buffer, std::int32_t count);
+  // Nothing when the driver keeps no such counts (a pseudo-terminal, some USB adapters).
+  std::optional<TLineErrorCounts> LineErrorCounts() const noexcept;
 
  private:
   [[noreturn]] void Lost(int error) const;

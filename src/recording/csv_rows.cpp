@@ -118,7 +118,7 @@ class TBlockWriter {
  public:
   static constexpr std::size_t BlockSize = 256 * 1024;
   // The longest row, with the slack of its block copies and the time columns.
-  static constexpr std::size_t RowRoom = 512 + TTimeColumns::MaxLength;
+  static constexpr std::size_t RowRoom = 512 + TCsvTime::MaxLength;
 
   TBlockWriter(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(BlockSize + RowRoom) {}
 
@@ -150,8 +150,8 @@ class TBlockWriter {
   char* end_ = buffer_.data();
 };
 
-// `time` is null without --time.
-void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, TTimeColumns* time,
+// `time` writes nothing without --time.
+void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, TBlockWriter& out, const TCsvTime& time,
                const TFieldTables& tables, const TCsvProgress& progress) {
   TDecimalCounter index(first);
   std::int64_t recordIndex = first;
@@ -164,7 +164,7 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
     for (std::size_t at = 0; at < chunk.size(); at += RecordSize) {
       const TSampleRecord record(chunk.data() + at, RecordSize);
       char* row = index.CopyTo(out.End());
-      if (time != nullptr) row = time->Write(row, recordIndex);
+      row = time.Write(row, recordIndex);
       ++recordIndex;
       for (int c = 0; c < AnalogChannels; ++c) {
         const TValueCell& cell = tables.Value[static_cast<std::size_t>(c)][static_cast<std::size_t>(ChannelCode(record, c))];
@@ -187,9 +187,9 @@ void WriteRows(TRecordingReader& reader, std::int64_t first, std::int64_t end, T
 
 }  // namespace
 
-std::string CsvHeader(const TChannelScales& channels, const TTimeColumns* time) {
+std::string CsvHeader(const TChannelScales& channels, const TCsvTime& time) {
   std::string header = HeaderIndex;
-  if (time) header += time->Header();
+  header += time.Header();
   if (!ChannelsCustomised(channels)) return header + HeaderFields;
   // Appended piece by piece: string concatenation here trips a false -Wrestrict in GCC 12.
   for (std::size_t c = 0; c < AnalogChannels; ++c) header.append(",").append(channels[c].Label());
@@ -199,7 +199,7 @@ std::string CsvHeader(const TChannelScales& channels, const TTimeColumns* time) 
 }
 
 void WriteCsv(TRecordingReader& reader, std::int64_t first, std::int64_t end, int fd, const std::string& outputName,
-              const TChannelScales& channels, TTimeColumns* time, const TCsvProgress& progress) {
+              const TChannelScales& channels, const TCsvTime& time, const TCsvProgress& progress) {
   static const TFieldTables plain(DefaultChannelScales());
   const bool custom = ChannelsCustomised(channels);
   std::unique_ptr<TFieldTables> own = custom ? std::make_unique<TFieldTables>(channels) : nullptr;

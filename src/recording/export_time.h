@@ -1,5 +1,6 @@
-// The time columns of `export --time`: seconds at the line's nominal frame rate, and the local
-// wall-clock time counted from the start time a recording's file name carries.
+// The time columns of `export --time` for a recording without an index: seconds at the line's
+// nominal frame rate, and the local wall-clock time counted from the start time a recording's
+// file name carries.
 #pragma once
 
 #include <array>
@@ -18,7 +19,8 @@ class TTimeColumns {
   explicit TTimeColumns(std::optional<std::time_t> start);
 
   bool HasWallClock() const { return start_.has_value(); }
-  const char* Header() const { return start_ ? ",seconds,time" : ",seconds"; }
+  // The column names say these times are estimates: from the name, at the nominal rate.
+  const char* Header() const { return start_ ? ",estimated_seconds,estimated_time" : ",estimated_seconds"; }
 
   // Writes ",seconds[,time]" for record `record` of the file; returns the end of the text.
   char* Write(char* out, std::int64_t record);

@@ -22,6 +22,8 @@
 #include "app/pointer_readout.h"
 #include "app/window_options.h"
 #include "platform/data_file.h"
+#include "recording/index_file.h"
+#include "recording/index_format.h"
 #include "playback/page_viewer.h"
 
 using namespace ninetrace;
@@ -101,7 +103,7 @@ class WindowAdditionsTest : public QObject {
       const TReadout r = w.At(x);
       QCOMPARE(r.Lines[0], Time(record));
       QVERIFY2(r.Lines[0].startsWith(QStringLiteral("\u2248 2026-12-08 07:")), qPrintable(r.Lines[0]));
-      QCOMPARE(r.Lines[2], QStringLiteral("record %1").arg(record));
+      QCOMPARE(r.Lines.back(), QStringLiteral("record %1").arg(record));
       QCOMPARE(r.Rows.size(), TraceCount);
       QCOMPARE(r.Rows[0].Name, QStringLiteral("Pressure"));
       QCOMPARE(r.Rows[0].Value, QStringLiteral("%1  = %2 kPa").arg(Code(record, 0)).arg(Code(record, 0) * 0.125 + 0.5));
@@ -129,7 +131,7 @@ class WindowAdditionsTest : public QObject {
     for (const std::int32_t x : {2, 300, 999}) {
       const TReadout r = w.At(x);
       qint64 first = 0, last = 0;
-      QVERIFY(std::sscanf(r.Lines[2].toLatin1().constData(), "records %lld to %lld", &first, &last) == 2);
+      QVERIFY(std::sscanf(r.Lines.back().toLatin1().constData(), "records %lld to %lld", &first, &last) == 2);
       // Exactly the records drawn in that column: its first and last there, their neighbours not.
       QCOMPARE(column(first), x);
       QCOMPARE(column(last), x);
@@ -144,6 +146,35 @@ class WindowAdditionsTest : public QObject {
       }
       QCOMPARE(r.Rows[2].Value, QStringLiteral("%1 to %2").arg(low).arg(high));
     }
+  }
+
+  void theIndexGivesTimesAndMarksThePadding() {
+    Window w(3000);  // three pages, the last holding 600 real records
+    {
+      TIndexWriter index;
+      index.Open(w.file);
+      for (std::int64_t page = 0; page < 3; ++page) {
+        TPageEntry entry;
+        entry.Page = page;
+        const std::int64_t start = 1'796'800'000'000'000'000 + page * 4'687'500'000;  // 1000 records later
+        entry.First = {start, page * 4'687'500'000, 3600};
+        entry.Last = {start + 4'682'812'500, page * 4'687'500'000 + 4'682'812'500, 3600};
+        entry.RealRecords = page == 2 ? 600 : 1000;
+        index.Append(EncodeEntry(entry));
+      }
+    }
+    w.Click("ButtonClose");
+    emit w.Find<QFileDialog>("OpenDialog1")->fileSelected(QString::fromStdString(w.file.string()));
+    w.Click("ButtonFFF");  // the last page: records 2000..2999
+    const TReadout real = w.At(2), padding = w.At(999);
+    QCOMPARE(real.Lines[0], QStringLiteral("2026-12-09 08:06:49.375"));  // page 2's first arrival, local = UTC + 1 h
+    QCOMPARE(real.Lines.back(), QStringLiteral("record 2000"));
+    QCOMPARE(real.Rows[0].Value, QString::number(Code(2000, 0)));
+    QCOMPARE(padding.Lines.back(), QStringLiteral("record 2999: padding"));
+    for (const TReadoutRow& row : padding.Rows) QVERIFY(row.Value.startsWith(QStringLiteral("padding")));
+    // The overview's last column holds padding only.
+    w.Click("Button1");
+    QVERIFY(w.At(999).Lines.back().endsWith(QStringLiteral(": padding")));
   }
 
   void paddingIsShownAsPaddingNotAsValues() {
@@ -296,7 +327,7 @@ class WindowAdditionsTest : public QObject {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1001);
-    QVERIFY2(lines[0].startsWith(QStringLiteral("record,seconds,time,Pressure [kPa],A2,")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(QStringLiteral("record,estimated_seconds,estimated_time,Pressure [kPa],A2,")), qPrintable(lines[0]));
     const QStringList row = lines[501].split(',');
     QCOMPARE(row[0], QStringLiteral("1500"));
     QCOMPARE(row[3], QString::number(Code(1500, 0) * 0.125 + 0.5));

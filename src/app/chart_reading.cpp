@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "recording/start_time.h"
+
 namespace ninetrace {
 
 namespace {
@@ -149,7 +151,16 @@ std::optional<TRecordTime> TChartReading::TimeAtX(double x) {
     if (slot >= 0 && slot < static_cast<std::int64_t>(recorder_.FillPosition()))
       return recorder_.LiveRecordTime(static_cast<std::size_t>(slot));
   }
-  return Times().At(*record);
+  const TRecordTimes& times = Times();
+  if (std::optional<TRecordTime> time = times.At(*record)) return time;
+  // Padding never arrived: the time axis goes on past it at the nominal rate, as an estimate.
+  const std::optional<std::int64_t> real = times.RealRecords();
+  if (!real || *real < 1 || *record < *real) return std::nullopt;
+  std::optional<TRecordTime> last = times.At(*real - 1);
+  if (!last) return std::nullopt;
+  last->UnixNanoseconds += (*record - *real + 1) * NominalSecondsNumerator * 1'000'000'000 / NominalSecondsDenominator;
+  last->Estimated = true;
+  return last;
 }
 
 std::optional<std::pair<std::int64_t, std::int64_t>> TChartReading::RecordsOnScreen() {

@@ -22,6 +22,7 @@
 #include "app/pointer_readout.h"
 #include "app/window_options.h"
 #include "platform/data_file.h"
+#include "platform/serial_pty.h"
 #include "recording/index_file.h"
 #include "recording/index_format.h"
 #include "playback/page_viewer.h"
@@ -175,6 +176,42 @@ class WindowAdditionsTest : public QObject {
     // The overview's last column holds padding only.
     w.Click("Button1");
     QVERIFY(w.At(999).Lines.back().endsWith(QStringLiteral(": padding")));
+  }
+
+  void theLiveReadoutShowsTheRecordJustReceived() {
+    TSerialPty line;
+    Window w(1000, {"--channel", "A1=Pressure,kPa,0.5", QString::fromStdString(line.SlavePath())});
+    w.Click("ButtonClose");
+    w.Click("ButtonRunStop");
+    QVERIFY2(w.form.Recorder().Running(), qPrintable(w.errors.join('\n')));
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 300; ++i) {
+      const std::array<std::uint8_t, 9> frame{0xFF, 0xFF, static_cast<std::uint8_t>(i), 1, 2, 3, 4, 5, 6};
+      bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    bytes.insert(bytes.end(), 16, 0);
+    std::span<const std::uint8_t> rest(bytes);
+    QTRY_VERIFY_WITH_TIMEOUT((rest = rest.subspan(line.Write(rest))).empty() && w.form.Recorder().FillPosition() == 300, 10000);
+    const TReadout r = w.At(w.form.Chart().BottomAxis().ValueToPixel(1.0));  // record 100 of the first page
+    QCOMPARE(r.Lines.back(), QStringLiteral("record 100"));
+    QVERIFY2(r.Lines[0].startsWith(QStringLiteral("20")), qPrintable(r.Lines[0]));  // a date: the recorder times it
+    QCOMPARE(r.Rows[0].Value, QStringLiteral("401  = 200.5 kPa"));  // byte 100 high, low bits 01 from byte 5
+    // Beyond the records received so far there is nothing to read.
+    QVERIFY(!w.form.Reading().ReadoutAt(w.form.Chart().BottomAxis().ValueToPixel(5.0), 300, w.form.Channels()));
+    w.Click("ButtonRunStop");
+  }
+
+  void theWindowsCommandLineKeepsItsPositionalArguments() {
+    const TWindowOptions plain = ParseWindowOptions({"4", "0", "2"});
+    QCOMPARE(plain.Positional, QStringList({"4", "0", "2"}));
+    QVERIFY(!plain.Problem);
+    const TWindowOptions mixed = ParseWindowOptions({"--channel", "A5=Temp,degC,0.1", "/dev/ttyUSB0", "--channel=D4=Door", "3"});
+    QCOMPARE(mixed.Positional, QStringList({"/dev/ttyUSB0", "3"}));
+    QCOMPARE(mixed.Channels[4].Label(), std::string("Temp [degC]"));
+    QCOMPARE(mixed.Channels[8].Name, std::string("Door"));
+    QVERIFY(ParseWindowOptions({"--colour"}).Problem->find("unknown option --colour") != std::string::npos);
+    QVERIFY(ParseWindowOptions({"--channel"}).Problem->find("needs a value") != std::string::npos);
+    QVERIFY(ParseWindowOptions({"--channel", "A1=x,V,zero"}).Problem->find("FACTOR") != std::string::npos);
   }
 
   void paddingIsShownAsPaddingNotAsValues() {
@@ -331,9 +368,15 @@ class WindowAdditionsTest : public QObject {
     const QStringList row = lines[501].split(',');
     QCOMPARE(row[0], QStringLiteral("1500"));
     QCOMPARE(row[3], QString::number(Code(1500, 0) * 0.125 + 0.5));
-    // Never over the recording itself.
+    // The image as on screen, read back whole; neither file ever goes over the recording itself.
+    const QString png = QString::fromStdString((w.dir.Path() / "chart.png").string());
+    const QImage image = w.Frame();
+    SaveChartImage(image, png, w.file);
+    QCOMPARE(QImage(png).convertToFormat(image.format()), image);
     const auto before = std::filesystem::file_size(w.file);
-    QVERIFY_THROWS_EXCEPTION(TFileError, ExportRecordsCsv(w.file, 0, 10, w.form.Channels(), QString::fromStdString(w.file.string())));
+    const QString recording = QString::fromStdString(w.file.string());
+    QVERIFY_THROWS_EXCEPTION(TFileError, ExportRecordsCsv(w.file, 0, 10, w.form.Channels(), recording));
+    QVERIFY_THROWS_EXCEPTION(TFileError, SaveChartImage(image, recording, w.file));
     QCOMPARE(std::filesystem::file_size(w.file), before);
     // The menu offers the export, and undo zoom only while zoomed.
     w.form.ChartMenu().UpdateEntries();

@@ -40,7 +40,7 @@ out=$("${no_display[@]}" "$stage/usr/bin/ninetrace-cli" --version) || fail "nine
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --version 2>&1) || fail "ninetrace --version exited $?: $out"
 [ "$out" = "ninetrace $version" ] || fail "ninetrace --version printed '$out'"
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --help 2>&1) || fail "ninetrace --help exited $?: $out"
-grep -q '^usage: ninetrace \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
+grep -q '^usage: ninetrace \[--channel CH=NAME.*\]\.\.\. \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
 # Any other first argument is still a port: without a display that means trying to open a window.
 # (Qt aborts there; run in a subshell, the shell's note of that stays out of the log.)
 opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)

@@ -159,6 +159,10 @@ int Record(const TRecordOptions& options) {
       exitCode = 1;
     }
   }
+  // The recording itself is whole; only its times and events are less complete than usual.
+  if (!recorder.IndexProblem().empty())
+    std::fprintf(stderr, "ninetrace-cli record: the index stopped being written (%s); info and export estimate the times of the pages it does not describe\n",
+                 recorder.IndexProblem().c_str());
   if (exitCode == 0) {
     const std::int64_t kept = std::min(frames, pages * static_cast<std::int64_t>(RecordsPerPage));
     std::fprintf(stderr, "ninetrace-cli record: %lld pages, %lld frames, %lld bytes dropped while synchronising, %.1f s\n",

@@ -53,10 +53,10 @@ void TArrivalTimeline::PageWritten(std::int64_t bytesDropped) {
   if (running_) pendingDropped_.push_back(bytesDropped);
 }
 
-TStamp TArrivalTimeline::ArrivalOf(std::int64_t record, std::int64_t records, const TStamp& now) const {
+TStamp TArrivalTimeline::ArrivalOf(std::int64_t record, std::int64_t records, const TStamp& now, std::int64_t lead) const {
   const std::int64_t mono =
       Between(anchor_.MonotonicNanoseconds, now.MonotonicNanoseconds, record + 1 - anchorRecords_, records - anchorRecords_);
-  return {mono + (now.UnixNanoseconds - now.MonotonicNanoseconds), mono, now.UtcOffsetSeconds};
+  return {mono + lead, mono, now.UtcOffsetSeconds};
 }
 
 void TArrivalTimeline::TickEnded(std::int64_t records, const TSerialPort& port) {
@@ -71,7 +71,9 @@ void TArrivalTimeline::Advance(std::int64_t records) {
   const TStamp now = Now();
   const std::int64_t lead = now.UnixNanoseconds - now.MonotonicNanoseconds;
   const std::int64_t leadBefore = anchor_.UnixNanoseconds - anchor_.MonotonicNanoseconds;
-  if (std::llabs(lead - leadBefore) > ClockJumpNanoseconds) {
+  const bool jumped = std::llabs(lead - leadBefore) > ClockJumpNanoseconds;
+  const std::int64_t recordLead = jumped ? leadBefore : lead;
+  if (jumped) {
     TIndexEvent jump;
     jump.Kind = TIndexEntryKind::ClockJump;
     jump.At = now;
@@ -81,14 +83,14 @@ void TArrivalTimeline::Advance(std::int64_t records) {
   }
   for (const std::int64_t dropped : pendingDropped_) {
     const std::int64_t first = pagesDescribed_ * PerPage;
-    const TStamp firstStamp = first >= anchorRecords_ ? ArrivalOf(first, records, now) : pageFirst_.value_or(anchor_);
-    DescribePage(firstStamp, ArrivalOf(first + PerPage - 1, records, now), static_cast<std::int32_t>(PerPage), dropped);
+    const TStamp firstStamp = first >= anchorRecords_ ? ArrivalOf(first, records, now, recordLead) : pageFirst_.value_or(anchor_);
+    DescribePage(firstStamp, ArrivalOf(first + PerPage - 1, records, now, recordLead), static_cast<std::int32_t>(PerPage), dropped);
     pageFirst_.reset();
   }
   pendingDropped_.clear();
   const std::int64_t first = pagesDescribed_ * PerPage;
-  if (!pageFirst_ && first >= anchorRecords_ && first < records) pageFirst_ = ArrivalOf(first, records, now);
-  if (records > anchorRecords_) latest_ = ArrivalOf(records - 1, records, now);
+  if (!pageFirst_ && first >= anchorRecords_ && first < records) pageFirst_ = ArrivalOf(first, records, now, recordLead);
+  if (records > anchorRecords_) latest_ = ArrivalOf(records - 1, records, now, recordLead);
   anchor_ = now;
   anchorRecords_ = records;
 }
@@ -141,8 +143,8 @@ std::optional<TRecordTime> TArrivalTimeline::LiveRecordTime(std::size_t slot) co
   const std::int64_t mono = Between(a.MonotonicNanoseconds, b.MonotonicNanoseconds, s, fill - 1);
   const std::int64_t leadA = a.UnixNanoseconds - a.MonotonicNanoseconds, leadB = b.UnixNanoseconds - b.MonotonicNanoseconds;
   // As the index will say once the page is written: each side of a jump keeps its own lead.
-  const bool jumped = jump_ && *jump_ > a.MonotonicNanoseconds && *jump_ <= b.MonotonicNanoseconds;
-  const std::int64_t lead = jumped ? (mono < *jump_ ? leadA : leadB)
+  const bool jumped = jump_ && *jump_ >= a.MonotonicNanoseconds && *jump_ < b.MonotonicNanoseconds;
+  const std::int64_t lead = jumped ? (mono <= *jump_ ? leadA : leadB)
                                    : Between(leadA, leadB, mono - a.MonotonicNanoseconds,
                                              b.MonotonicNanoseconds - a.MonotonicNanoseconds);
   return TRecordTime{mono + lead, 2 * s < fill - 1 ? a.UtcOffsetSeconds : b.UtcOffsetSeconds, false};

@@ -24,7 +24,9 @@ namespace ninetrace {
 class TArrivalTimeline {
  public:
   // The wall clock moving this much more or less than the monotonic one between two ticks is a
-  // jump (set by hand, or by a time service stepping it), noted in the index.
+  // jump (set by hand, or by a time service stepping it), noted in the index. It is taken to have
+  // happened at the tick that notices it, after the records that tick reads: they keep the wall
+  // clock as it was, and readers draw the line at the jump's monotonic time the same way.
   static constexpr std::int64_t ClockJumpNanoseconds = 100'000'000;
 
   explicit TArrivalTimeline(const TClock& clock) : clock_(clock) {}
@@ -46,8 +48,9 @@ class TArrivalTimeline {
 
  private:
   TStamp Now() const;
-  // Record k, read in the tick that ends now at `now`.
-  TStamp ArrivalOf(std::int64_t record, std::int64_t records, const TStamp& now) const;
+  // Record k, read in the tick that ends now at `now`; `lead` is the wall clock's lead over the
+  // monotonic one that the tick's records get.
+  TStamp ArrivalOf(std::int64_t record, std::int64_t records, const TStamp& now, std::int64_t lead) const;
   void DescribePage(const TStamp& first, const TStamp& last, std::int32_t real, std::int64_t dropped);
   // Times the records received since the last tick and describes the pages they filled.
   void Advance(std::int64_t records);

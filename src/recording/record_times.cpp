@@ -66,10 +66,11 @@ void TRecordTimes::TakeIn(TIndexContents& contents) {
 }
 
 std::int64_t TRecordTimes::WallLeadAt(const TPageTimes& page, std::int64_t mono) const {
-  // A jump of the wall clock inside the page: each side keeps its own lead. Otherwise the lead
-  // drifts smoothly (a clock being slewed), so it is blended.
-  const auto jump = std::upper_bound(jumps_.begin(), jumps_.end(), page.FirstMono);
-  if (jump != jumps_.end() && *jump <= page.LastMono) return mono < *jump ? page.FirstWallLead : page.LastWallLead;
+  // A jump of the wall clock inside the page: records up to the tick that noticed it keep the
+  // lead before, later ones the lead after. Otherwise the lead drifts smoothly (a clock being
+  // slewed), so it is blended.
+  const auto jump = std::lower_bound(jumps_.begin(), jumps_.end(), page.FirstMono);
+  if (jump != jumps_.end() && *jump < page.LastMono) return mono <= *jump ? page.FirstWallLead : page.LastWallLead;
   return Between(page.FirstWallLead, page.LastWallLead, mono - page.FirstMono, page.LastMono - page.FirstMono);
 }
 

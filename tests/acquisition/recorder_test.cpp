@@ -10,6 +10,7 @@
 #include "../platform/test_files.h"
 #include "chart/axis_panel.h"
 #include "platform/serial_pty.h"
+#include "recording/record_times.h"
 
 using namespace ninetrace;
 using ninetrace::testing::ReadWholeFile;
@@ -267,6 +268,54 @@ TEST_F(RecorderTest, AVanishedDeviceStopsTheRecordingAndKeepsEveryRecord) {
   EXPECT_FALSE(recorder.Port().IsOpen());
   EXPECT_FALSE(recorder.DataFile().IsOpen());
   EXPECT_EQ(ReadWholeFile(dir / FirstName), Pages(1500, 2));
+}
+
+// The live readout's time of a record is what the index says of it once the page is written.
+class TMovingClock final : public TClock {
+ public:
+  std::tm LocalNow() const override { return TFixedClock().LocalNow(); }
+  TWallTime WallNow() const override { return {Wall, 3600}; }
+  std::int64_t MonotonicNanoseconds() const override { return Mono; }
+  std::int64_t Wall = 1'456'905'907'000'000'000, Mono = 1'000'000'000;
+};
+
+TEST_F(RecorderTest, LiveRecordTimesAreWhatTheIndexThenSays) {
+  constexpr std::int64_t Tick = 100'000'000;
+  TMovingClock clock;
+  TRecorder timed(traces, {}, clock, dir.Path());
+  timed.Run(pty.SlavePath());
+  const std::int64_t run = clock.Wall;
+  EXPECT_FALSE(timed.LiveRecordTime(0).has_value());
+  for (std::size_t tick = 0; tick < 3; ++tick) {
+    const TBytes frames = Frames(tick * 10, 10);
+    const std::uint32_t target = pty.SlaveQueueCount() + static_cast<std::uint32_t>(frames.size());
+    ASSERT_EQ(pty.Write(frames), frames.size());
+    while (pty.SlaveQueueCount() < target) {
+    }
+    clock.Wall += Tick;
+    clock.Mono += Tick;
+    timed.Tick();
+  }
+  // Ten records a tick, so record k arrived (k + 1) / 10 of a tick after Run.
+  std::vector<TRecordTime> live;
+  for (std::size_t slot = 0; slot < 30; ++slot) {
+    const auto time = timed.LiveRecordTime(slot);
+    ASSERT_TRUE(time.has_value()) << slot;
+    EXPECT_EQ(time->UnixNanoseconds, run + static_cast<std::int64_t>(slot + 1) * Tick / 10) << slot;
+    EXPECT_EQ(time->UtcOffsetSeconds, 3600);
+    live.push_back(*time);
+  }
+  EXPECT_FALSE(timed.LiveRecordTime(30).has_value());
+  timed.Stop();
+  const TRecordTimes times = TRecordTimes::Load(timed.FilePath());
+  EXPECT_EQ(times.RealRecords(), 30);
+  for (std::size_t slot = 0; slot < 30; ++slot) {
+    const auto time = times.At(static_cast<std::int64_t>(slot));
+    ASSERT_TRUE(time.has_value());
+    EXPECT_EQ(time->UnixNanoseconds, live[slot].UnixNanoseconds) << slot;
+    EXPECT_FALSE(time->Estimated);
+  }
+  EXPECT_FALSE(times.At(30).has_value()) << "padding never arrived";
 }
 
 }  // namespace

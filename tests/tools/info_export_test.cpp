@@ -1,11 +1,18 @@
 // info and export on recordings made here, whose every record is known.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <sstream>
 
 #include "../platform/test_files.h"
+#include "acquisition/recorder.h"
+#include "chart/axis_panel.h"
 #include "cli_run.h"
+#include "platform/serial_pty.h"
+#include "recording/indexed_time_columns.h"
+#include "recording/record_times.h"
 #include "recordings.h"
 
 using namespace ninetrace;
@@ -99,6 +106,14 @@ std::string ExpectedCsv(std::int64_t first, std::int64_t end, std::int64_t data)
     csv << '\n';
   }
   return csv.str();
+}
+
+// Fields [0, fields) of line `line`.
+std::string Row(const std::vector<std::string>& lines, std::int64_t line, int fields) {
+  const std::string& text = lines.at(static_cast<std::size_t>(line));
+  std::size_t end = 0;
+  for (int f = 0; f < fields && end != std::string::npos; ++f) end = text.find(',', end + 1);
+  return text.substr(0, end);
 }
 
 // Compares line by line, so a failure names the first row that differs rather than dumping both.
@@ -251,6 +266,168 @@ TEST_F(CliFiles, InfoAndExportUseTheSameMemoryForAnyLengthOfRecording) {
     // Reading the file whole, or keeping the CSV, would add 30 MB or far more.
     EXPECT_LT(many.PeakKilobytes, few.PeakKilobytes + 2048) << few.PeakKilobytes << " kB for 14 kB of recording";
   }
+}
+
+// ---- Recordings with an index, made by the recorder on a pseudo-terminal with a clock the
+// test moves, so the arrival of every record is known. ----------------------------------------
+
+constexpr std::int64_t Milli = 1'000'000, TickNs = 100 * Milli, HourNs = 3600'000 * Milli;
+
+class TTestClock final : public TClock {
+ public:
+  std::tm LocalNow() const override {
+    std::tm t{};  // 31 December 2016, 23:59:59 local: 22:59:59 UTC at an hour east
+    t.tm_year = 116, t.tm_mon = 11, t.tm_mday = 31, t.tm_hour = 23, t.tm_min = 59, t.tm_sec = 59;
+    return t;
+  }
+  TWallTime WallNow() const override { return {Wall, 3600}; }
+  std::int64_t MonotonicNanoseconds() const override { return Mono; }
+  std::int64_t Wall = 1'483'225'199 * 1'000'000'000LL, Mono = 7 * 1'000'000'000LL;
+};
+
+enum class TDamage { None, NoIndex, CutMidPage, KilledBeforeTheIndexCaughtUp };
+
+struct TTimedRecording {
+  const char* Name;
+  int PerTick;          // records sent between two ticks: the line carries 21
+  int Ticks;
+  int QueuedBeforeRun;  // records already waiting when the port is opened
+  int JumpAtTick;       // the wall clock is set an hour ahead at this tick; 0: never
+  TDamage Damage;
+};
+
+struct TMade {
+  fs::path File;
+  std::vector<std::int64_t> Wall;  // arrival of each record sent, by the test's clock
+  std::int64_t StopWall = 0;
+};
+
+// Sends `count` records from `next` on, and 7 stray bytes: they let the last record out (more
+// than 15 bytes must wait) and are skipped at the next tick, as resynchronisation does.
+void SendRecords(TSerialPty& pty, const TRecorder& recorder, std::int64_t& next, int count) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < count; ++i, ++next) {
+    const auto r = TestRecord(next);
+    bytes.insert(bytes.end(), {SyncByte, SyncByte});
+    bytes.insert(bytes.end(), r.begin(), r.end());
+  }
+  bytes.insert(bytes.end(), 7, 0);
+  const std::uint32_t target = pty.SlaveQueueCount() + static_cast<std::uint32_t>(bytes.size());
+  ASSERT_EQ(pty.Write(bytes), bytes.size());
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (recorder.Port().IsOpen() && pty.SlaveQueueCount() < target && std::chrono::steady_clock::now() < deadline) {
+  }
+}
+
+TMade Record(const fs::path& dir, const TTimedRecording& row) {
+  TSerialPty pty;
+  TCustomAxisPanel chart;
+  TTraceSet traces(chart);
+  TTestClock clock;
+  TRecorder recorder(traces, {}, clock, dir);
+  TMade made;
+  std::int64_t next = 0;
+  if (row.QueuedBeforeRun > 0) SendRecords(pty, recorder, next, row.QueuedBeforeRun);
+  recorder.Run(pty.SlavePath());
+  for (std::int64_t i = 0; i < row.QueuedBeforeRun; ++i) made.Wall.push_back(clock.Wall);  // they arrive at Run
+  for (int tick = 1; tick <= row.Ticks; ++tick) {
+    SendRecords(pty, recorder, next, row.PerTick);
+    clock.Mono += TickNs;
+    clock.Wall += TickNs;
+    // Sent evenly since the tick before; a jump comes after them.
+    for (int j = 0; j < row.PerTick; ++j) made.Wall.push_back(clock.Wall - (row.PerTick - 1 - j) * TickNs / row.PerTick);
+    if (tick == row.JumpAtTick) clock.Wall += HourNs;
+    recorder.Tick();
+  }
+  clock.Mono += TickNs / 2;
+  clock.Wall += TickNs / 2;
+  made.StopWall = clock.Wall;
+  recorder.Stop();
+  made.File = recorder.FilePath();
+  return made;
+}
+
+void Damage(const TMade& made, TDamage damage) {
+  const fs::path index = IndexPathFor(made.File);
+  if (damage == TDamage::NoIndex) fs::remove(index);
+  if (damage == TDamage::CutMidPage) fs::resize_file(made.File, 1500 * RecordSize + 3);
+  // The stop entry and half the last page's entry never reached the disk.
+  if (damage == TDamage::KilledBeforeTheIndexCaughtUp) fs::resize_file(index, fs::file_size(index) - IndexEntrySize * 3 / 2);
+}
+
+TEST_F(CliFiles, TheIndexTimesEveryRecordAndEndsTheDataBeforeThePadding) {
+  ::setenv("TZ", "UTC", 1);
+  const TTimedRecording rows[] = {
+      {"a converter at half the line rate", 10, 150, 0, 0, TDamage::None},
+      {"a converter at twice the line rate", 40, 45, 0, 0, TDamage::None},
+      {"stopped right after a whole page", 20, 50, 0, 0, TDamage::None},
+      {"the wall clock set an hour ahead mid-page", 20, 80, 0, 30, TDamage::None},
+      {"the wall clock set ahead as a page ends", 20, 80, 0, 50, TDamage::None},
+      {"records queued before Run arrive at Run", 20, 40, 300, 0, TDamage::None},
+      {"no index: estimated from the name, padding kept", 20, 80, 0, 0, TDamage::NoIndex},
+      {"the file cut mid-page", 20, 90, 0, 0, TDamage::CutMidPage},
+      {"killed before the index caught up", 20, 90, 0, 0, TDamage::KilledBeforeTheIndexCaughtUp},
+  };
+  for (const TTimedRecording& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const TTempDirectory dir;
+    const TMade made = Record(dir.Path(), row);
+    Damage(made, row.Damage);
+    const auto sent = static_cast<std::int64_t>(made.Wall.size());
+    const std::int64_t inFile = row.Damage == TDamage::CutMidPage ? 1500 : sent;
+    const std::int64_t fileRecords = static_cast<std::int64_t>(fs::file_size(made.File) / RecordSize);
+    const TCliResult info = RunCli({"info", made.File}, dir.Path());
+    const TCliResult csv = RunCli({"export", made.File, "--time"}, dir.Path());
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    ASSERT_EQ(csv.Status, 0) << csv.Err;
+    const std::vector<std::string> lines = Lines(csv.Out);
+
+    const TRecordTimes times = TRecordTimes::Load(made.File);
+    if (row.Damage == TDamage::NoIndex) {
+      EXPECT_EQ(Field(info.Out, "index").rfind("none", 0), 0u) << info.Out;
+      EXPECT_EQ(lines.at(0).substr(0, 41), "record,estimated_seconds,estimated_time,c");
+      EXPECT_EQ(static_cast<std::int64_t>(lines.size()) - 1, fileRecords);  // the padding too, as always
+      EXPECT_EQ(Row(lines, 1, 3), "0,0.0000000,2016-12-31T23:59:59.000");
+      continue;
+    }
+    EXPECT_EQ(lines.at(0).substr(0, 38), "record,arrival_seconds,arrival_time,ch");
+    const bool known = row.Damage != TDamage::KilledBeforeTheIndexCaughtUp;
+    EXPECT_EQ(Field(info.Out, "real records"), known ? std::to_string(inFile) : "unknown (the last page is not described)");
+    // No padding row when the index says where the data ends.
+    EXPECT_EQ(static_cast<std::int64_t>(lines.size()) - 1, known ? inFile : fileRecords);
+
+    // Every record at its arrival, to the millisecond; those after the index (killed) at the
+    // measured rate, which for a steady converter is as good.
+    const std::int64_t exactFrom = row.QueuedBeforeRun > 0 ? 1000 : 0;  // the burst is spread over its page
+    for (std::int64_t k = exactFrom; k < inFile; ++k) {
+      const auto at = times.At(k);
+      ASSERT_TRUE(at.has_value()) << k;
+      ASSERT_NEAR(static_cast<double>(at->UnixNanoseconds), static_cast<double>(made.Wall[static_cast<std::size_t>(k)]), 1e6)
+          << "record " << k;
+      EXPECT_EQ(at->Estimated, k >= times.IndexedPages() * 1000) << k;
+    }
+    const auto first = times.At(0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_GE(first->UnixNanoseconds, made.Wall.front());
+    EXPECT_LE(first->UnixNanoseconds, made.Wall.front() + TickNs);
+    // The CSV says the same, with the zone's offset.
+    const std::int64_t last = inFile - 1;
+    EXPECT_EQ(Row(lines, last + 1, 3).substr(Row(lines, last + 1, 2).size() + 1), IsoTimeText(*times.At(last)));
+    if (row.Damage == TDamage::None) {
+      EXPECT_EQ(Field(info.Out, "end"), IsoTimeText(*times.At(last)));
+      EXPECT_LE(made.StopWall - times.At(last)->UnixNanoseconds, TickNs) << "the last record is more than a tick before Stop";
+      EXPECT_NE(info.Out.find("stop: the Stop button"), std::string::npos) << info.Out;
+    }
+    if (row.JumpAtTick > 0) {
+      EXPECT_NE(info.Out.find("wall clock jumped by +3600.000 s"), std::string::npos) << info.Out;
+    }
+    if (known) {
+      EXPECT_EQ(Field(info.Out, "bytes skipped while synchronising"),
+                std::to_string(7 * (row.Ticks - 1) + (row.QueuedBeforeRun > 0 ? 7 : 0)))
+          << "the stray bytes between ticks";
+    }
+  }
+  ::unsetenv("TZ");
 }
 
 }  // namespace

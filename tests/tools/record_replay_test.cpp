@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <regex>
 
 #include "../platform/test_files.h"
 #include "cli_run.h"
+#include "recording/record_times.h"
 #include "recordings.h"
 
 using namespace ninetrace;
@@ -220,6 +222,80 @@ TEST_F(CliRecord, AVanishedDeviceStopsTheRecordingWithinASecond) {
   EXPECT_EQ(recorded.size() % PageSize, 0u);
   EXPECT_GT(data, RecordsPerPage);
   EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
+}
+
+// A converter at half the line rate: the index times the records by their arrival, so the last
+// one is within a tick of the Stop, where the nominal rate would put it seconds early.
+TEST_F(CliRecord, AHalfRateConverterIsTimedByItsArrivalsUpToTheStop) {
+  TCliRun simulator({"simulate", "--rate", "0.5"}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  TCliRun record({"record", "--port", port, "--seconds", "3", "--dir", out_}, dir_.Path(), "record");
+  ASSERT_TRUE(record.WaitForExit(20s));
+  ASSERT_EQ(record.Status(), 0) << record.Err();
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
+
+  const TRecordTimes times = TRecordTimes::Load(FindRecording(out_));
+  ASSERT_TRUE(times.FromIndex());
+  const auto real = times.RealRecords();
+  ASSERT_TRUE(real.has_value());
+  ASSERT_GT(*real, 200);
+  const auto stop = std::find_if(times.Events().begin(), times.Events().end(),
+                                 [](const TIndexEvent& e) { return e.Kind == TIndexEntryKind::Stop; });
+  ASSERT_NE(stop, times.Events().end());
+  EXPECT_EQ(stop->Reason, TStopReason::LimitReached);
+  const auto last = times.At(*real - 1);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_FALSE(last->Estimated);
+  EXPECT_NEAR(static_cast<double>(stop->At.UnixNanoseconds - last->UnixNanoseconds) / 1e9, 0.05, 0.05);
+  // Bytes the simulator queued before the port opened arrive at once, so the rate runs a little high.
+  ASSERT_TRUE(times.MeasuredRate().has_value());
+  EXPECT_NEAR(*times.MeasuredRate(), 640.0 / 3 / 2, 15);
+}
+
+// kill -9 at any moment: the index describes a prefix of the pages exactly (at most the page
+// just written is missing from it), and info and export still read the whole file.
+TEST_F(CliRecord, AKilledRecorderLeavesAnIndexThatDescribesAPrefixOfThePages) {
+  TCliRun simulator({"simulate", "--rate", "10", "--log", log_}, dir_.Path(), "simulate");
+  const std::string port = simulator.FirstLine();
+  ASSERT_FALSE(port.empty()) << simulator.Err();
+  std::mt19937 random(std::random_device{}());
+  for (int run = 0; run < 3; ++run) {
+    const fs::path out = out_ / std::to_string(run);
+    fs::create_directory(out);
+    const auto after = std::chrono::milliseconds(std::uniform_int_distribution<int>(200, 2200)(random));
+    SCOPED_TRACE("killed after " + std::to_string(after.count()) + " ms");
+    TCliRun record({"record", "--port", port, "--dir", out}, dir_.Path(), "record");
+    EXPECT_FALSE(record.WaitForExit(after));
+    record.Signal(SIGKILL);
+    ASSERT_TRUE(record.WaitForExit(10s));
+
+    const fs::path file = FindRecording(out);
+    ASSERT_FALSE(file.empty());
+    const TRecordTimes times = TRecordTimes::Load(file);
+    ASSERT_TRUE(times.FromIndex()) << times.Problem();
+    const std::int64_t pages = times.FileRecords() / 1000;
+    EXPECT_EQ(times.FileRecords() % 1000, 0);
+    EXPECT_LE(times.IndexedPages(), pages);
+    EXPECT_GE(times.IndexedPages(), pages - 1);
+    EXPECT_TRUE(std::none_of(times.Events().begin(), times.Events().end(),
+                             [](const TIndexEvent& e) { return e.Kind == TIndexEntryKind::Stop; }));
+    // The described pages are whole and in time order; the rest is timed from them.
+    for (std::int64_t r = 999; r < times.FileRecords(); r += 1000) {
+      const auto first = times.At(r - 999), last = times.At(r);
+      ASSERT_TRUE(first && last);
+      EXPECT_LT(first->UnixNanoseconds, last->UnixNanoseconds) << r;
+      EXPECT_EQ(last->Estimated, r / 1000 >= times.IndexedPages()) << r;
+    }
+    EXPECT_EQ(times.RealRecords().has_value(), times.IndexedPages() == pages);
+    const TCliResult info = RunCli({"info", file}, dir_.Path());
+    EXPECT_EQ(info.Status, 0) << info.Err;
+    const TCliResult csv = RunCli({"export", file, "--time", "-o", out / "rows.csv"}, dir_.Path());
+    EXPECT_EQ(csv.Status, 0) << csv.Err;
+  }
+  simulator.Signal(SIGTERM);
+  ASSERT_TRUE(simulator.WaitForExit(10s));
 }
 
 }  // namespace

@@ -57,6 +57,9 @@ const TRecordTimes& TChartReading::Times() {
   if (file != timesFile_) {
     timesFile_ = file;
     times_ = TRecordTimes::Load(file);
+  } else if (!file.empty() && recorder_.DataFile().IsOpen() &&
+             recorder_.DataFile().Size() / RecordBytes != times_.FileRecords()) {
+    times_.Reload();  // pages written since (a recording going on, or viewed again after more)
   }
   return times_;
 }
@@ -91,6 +94,12 @@ std::optional<TReadout> TChartReading::PageReadout(std::int64_t slot, const TCha
   // The page being filled is not in the file (nor its index) yet: the recorder times it.
   at.Time = recorder_.Running() ? recorder_.LiveRecordTime(static_cast<std::size_t>(slot)) : times.At(at.Record);
   at.SinceStart = times.SecondsSinceStart(at.Record);
+  if (recorder_.Running() && at.Time) {
+    // Before the first page is written the recorder alone knows when record 0 came.
+    const std::optional<TRecordTime> first = recorder_.PagesWritten() == 0 ? recorder_.LiveRecordTime(0) : times.At(0);
+    if (first)
+      at.SinceStart = static_cast<double>(at.Time->UnixNanoseconds - first->UnixNanoseconds) / 1e9;
+  }
   const std::optional<std::int64_t> real = times.RealRecords();
   at.Padding = !recorder_.Running() && real && at.Record >= *real;
   return RecordReadout(at, channels, Hidden());

@@ -98,7 +98,13 @@ void TPointerReadout::Hide() {
 
 void TPointerReadout::ShowAt(QPoint at) {
   last_ = at;
-  std::optional<TReadout> readout = compose_ ? compose_(at.x(), at.y()) : std::nullopt;
+  std::optional<TReadout> readout;
+  try {
+    if (compose_) readout = compose_(at.x(), at.y());
+  } catch (const std::exception&) {
+    // A file that cannot be read just now (cut short, gone) has nothing to say; the window's
+    // own controls report such failures when they read it.
+  }
   if (!readout) {
     window_->hide();
     return;

@@ -333,9 +333,11 @@ class WindowAdditionsTest : public QObject {
     QWidget* focus = QApplication::focusWidget();
     TPointerReadout& readout = w.form.Readout();
     QWidget* chart = w.Find<QWidget>("Chart1");
+    const QImage frame = w.Frame();
     readout.ShowAt({400, 300});
     QVERIFY(readout.Shown());
     QCOMPARE(QApplication::focusWidget(), focus);  // it never takes the focus
+    QVERIFY(w.Frame() == frame);                     // nor draws into the chart
     QVERIFY(!readout.Window().geometry().contains(chart->mapToGlobal(QPoint(400, 300))));
     QTest::keyClick(&w.form, Qt::Key_Shift);
     QVERIFY(!readout.Shown());

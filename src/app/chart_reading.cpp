@@ -155,21 +155,25 @@ std::optional<std::int64_t> TChartReading::RecordAtX(double x) {
 std::optional<TRecordTime> TChartReading::TimeAtX(double x) {
   const std::optional<std::int64_t> record = RecordAtX(x);
   if (!record || *record < 0) return std::nullopt;
+  // Records still to come on a live page, and the padding that never came: the time axis goes on
+  // from the last record that did at the nominal rate, as an estimate.
+  auto after = [](std::optional<TRecordTime> last, std::int64_t records) {
+    if (!last) return last;
+    last->UnixNanoseconds += records * NominalSecondsNumerator * 1'000'000'000 / NominalSecondsDenominator;
+    last->Estimated = last->Estimated || records > 0;
+    return last;
+  };
   if (recorder_.Running()) {
     const std::int64_t slot = XIndexOf(x);
-    if (slot >= 0 && slot < static_cast<std::int64_t>(recorder_.FillPosition()))
-      return recorder_.LiveRecordTime(static_cast<std::size_t>(slot));
+    const auto fill = static_cast<std::int64_t>(recorder_.FillPosition());
+    if (slot >= 0 && slot < fill) return recorder_.LiveRecordTime(static_cast<std::size_t>(slot));
+    if (fill > 0 && slot >= fill) return after(recorder_.LiveRecordTime(static_cast<std::size_t>(fill - 1)), slot - fill + 1);
   }
   const TRecordTimes& times = Times();
   if (std::optional<TRecordTime> time = times.At(*record)) return time;
-  // Padding never arrived: the time axis goes on past it at the nominal rate, as an estimate.
   const std::optional<std::int64_t> real = times.RealRecords();
   if (!real || *real < 1 || *record < *real) return std::nullopt;
-  std::optional<TRecordTime> last = times.At(*real - 1);
-  if (!last) return std::nullopt;
-  last->UnixNanoseconds += (*record - *real + 1) * NominalSecondsNumerator * 1'000'000'000 / NominalSecondsDenominator;
-  last->Estimated = true;
-  return last;
+  return after(times.At(*real - 1), *record - *real + 1);
 }
 
 std::optional<std::pair<std::int64_t, std::int64_t>> TChartReading::RecordsOnScreen() {

@@ -12,12 +12,16 @@
 int main(int argc, char** argv) {
   ninetrace::IgnoreFileSizeSignal();
   if (const auto status = ninetrace::AnswerInfoRequest(argc, argv)) return *status;
-  ninetrace::TApplication app(argc, argv);
-  const ninetrace::TWindowOptions options = ninetrace::ParseWindowOptions(QApplication::arguments().mid(1));
-  if (options.Problem) {
-    std::fprintf(stderr, "ninetrace: %s\n(ninetrace --help shows the options)\n", options.Problem->c_str());
+  // A wrong command line is told before any display is needed.
+  QStringList given;
+  for (int i = 1; i < argc; ++i) given << QString::fromLocal8Bit(argv[i]);
+  if (const auto problem = ninetrace::ParseWindowOptions(given).Problem) {
+    std::fprintf(stderr, "ninetrace: %s\n(ninetrace --help shows the options)\n", problem->c_str());
     return 2;
   }
+  ninetrace::TApplication app(argc, argv);
+  // Qt takes its own options (-platform, -display) out first.
+  const ninetrace::TWindowOptions options = ninetrace::ParseWindowOptions(QApplication::arguments().mid(1));
   // A failure in start-up or in the loop reaches the person as an error box; the program then
   // ends normally, having told them.
   ninetrace::RunGuarded(ninetrace::ShowErrorBox, [&options] {

@@ -7,9 +7,11 @@ TWindowOptions ParseWindowOptions(const QStringList& arguments) {
   const QString channel = QStringLiteral("--channel");
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
-    if (!arg.startsWith(QLatin1String("--"))) {
-      options.Positional << arg;
-      continue;
+    // "--" ends the options: what follows is positional whatever it looks like, and stays for
+    // the window's own reading of its arguments.
+    if (arg == QLatin1String("--")) {
+      options.Positional << arguments.mid(i);
+      return options;
     }
     QString value;
     if (arg == channel) {
@@ -21,8 +23,9 @@ TWindowOptions ParseWindowOptions(const QStringList& arguments) {
     } else if (arg.startsWith(channel + '=')) {
       value = arg.mid(channel.size() + 1);
     } else {
-      options.Problem = "unknown option " + arg.toStdString();
-      return options;
+      // Everything else is the window's as it always was: port, mask, width.
+      options.Positional << arg;
+      continue;
     }
     if (auto problem = ApplyChannelOption(value.toStdString(), options.Channels)) {
       options.Problem = std::move(problem);

@@ -1,6 +1,6 @@
-// The window's command line: the three positional arguments (port, digital-trace mask, line
-// width) exactly as always, and options that start with "--" (the channels' names, units and
-// scales).
+// The window's command line: --channel (the channels' names, units and scales), anywhere before
+// a "--"; every other argument is left exactly as given for the window (port, digital-trace
+// mask, line width).
 #pragma once
 
 #include <QStringList>

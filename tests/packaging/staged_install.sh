@@ -41,20 +41,13 @@ out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --version 2>&1) || fail "nin
 [ "$out" = "ninetrace $version" ] || fail "ninetrace --version printed '$out'"
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --help 2>&1) || fail "ninetrace --help exited $?: $out"
 grep -q '^usage: ninetrace \[--channel CH=NAME.*\]\.\.\. \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
-# Any other argument starting with -- is an option: one we do not know is refused before any
-# window, with status 2; --channel is checked there too.
-opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)
-[ "$opened" = tried ] || fail "ninetrace --helpme was taken as --help"
-status=0
-out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --helpme 2>&1) || status=$?
-[ "$status" -eq 2 ] && grep -q 'unknown option --helpme' <<<"$out" || fail "ninetrace --helpme: status $status, '$out'"
 status=0
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --channel A1=Pressure,kPa,zero 2>&1) || status=$?
 [ "$status" -eq 2 ] && grep -q 'FACTOR is a number' <<<"$out" || fail "ninetrace --channel with a bad factor: status $status, '$out'"
-# A first argument without -- is still a port: without a display that means trying to open a window.
+# Any other first argument is still a port: without a display that means trying to open a window.
 # (Qt aborts there; run in a subshell, the shell's note of that stays out of the log.)
-opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)
-[ "$opened" = tried ] || fail "ninetrace helpme did not try to open the window"
+opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)
+[ "$opened" = tried ] || fail "ninetrace --helpme was taken as an option"
 
 # --- menu entry and icon ---------------------------------------------------------------------
 desktop="$stage/usr/share/applications/ninetrace.desktop"

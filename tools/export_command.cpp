@@ -25,6 +25,30 @@
 
 namespace ninetrace::cli {
 
+namespace {
+
+// --time: from the index when there is one, else estimated from the name; says what is missing.
+void ChooseTimeColumns(const std::filesystem::path& file, const TRecordTimes& times, std::int64_t end,
+                       std::optional<TTimeColumns>& estimated, std::optional<TIndexedTimeColumns>& indexed) {
+  if (times.FromIndex()) {
+    indexed.emplace(times);
+    if (times.IndexedPages() * static_cast<std::int64_t>(RecordsPerPage) < end)
+      std::fprintf(stderr,
+                   "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
+                   "are extrapolated at the measured rate\n",
+                   file.filename().c_str(), static_cast<long long>(times.IndexedPages()));
+    return;
+  }
+  estimated.emplace(StartTimeFromName(file));
+  if (!estimated->HasWallClock())
+    std::fprintf(stderr,
+                 "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
+                 "only the seconds column is written\n",
+                 file.filename().c_str());
+}
+
+}  // namespace
+
 int Export(const TExportOptions& options) {
   try {
     TRecordingReader reader(options.File);
@@ -55,21 +79,7 @@ int Export(const TExportOptions& options) {
     }
     std::optional<TTimeColumns> time;
     std::optional<TIndexedTimeColumns> indexed;
-    if (options.Time && times.FromIndex()) {
-      indexed.emplace(times);
-      if (times.IndexedPages() * perPage < end)
-        std::fprintf(stderr,
-                     "ninetrace-cli export: the index of %s describes %lld pages; the times of the records after them "
-                     "are extrapolated at the measured rate\n",
-                     options.File.filename().c_str(), static_cast<long long>(times.IndexedPages()));
-    } else if (options.Time) {
-      time.emplace(StartTimeFromName(options.File));
-      if (!time->HasWallClock())
-        std::fprintf(stderr,
-                     "ninetrace-cli export: %s is not named \"yymmdd hhnnss.bin\", so its start time is unknown: "
-                     "only the seconds column is written\n",
-                     options.File.filename().c_str());
-    }
+    if (options.Time) ChooseTimeColumns(options.File, times, end, time, indexed);
     const std::int64_t bytes = (end - first) * static_cast<std::int64_t>(RecordSize);
     TProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1, "export", bytes, TProgressLine::TClock::now());
     WriteCsv(reader, first, end, fd, outputName, options.Channels, {time ? &*time : nullptr, indexed ? &*indexed : nullptr},

@@ -161,7 +161,9 @@ int Record(const TRecordOptions& options) {
   }
   // The recording itself is whole; only its times and events are less complete than usual.
   if (!recorder.IndexProblem().empty())
-    std::fprintf(stderr, "ninetrace-cli record: the index stopped being written (%s); info and export estimate the times of the pages it does not describe\n",
+    std::fprintf(stderr,
+                 "ninetrace-cli record: the index stopped being written (%s); info and export estimate the times of "
+                 "the pages it does not describe\n",
                  recorder.IndexProblem().c_str());
   if (exitCode == 0) {
     const std::int64_t kept = std::min(frames, pages * static_cast<std::int64_t>(RecordsPerPage));

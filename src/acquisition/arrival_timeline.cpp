@@ -83,8 +83,11 @@ void TArrivalTimeline::Advance(std::int64_t records) {
   }
   for (const std::int64_t dropped : pendingDropped_) {
     const std::int64_t first = pagesDescribed_ * PerPage;
-    const TStamp firstStamp = first >= anchorRecords_ ? ArrivalOf(first, records, now, recordLead) : pageFirst_.value_or(anchor_);
-    DescribePage(firstStamp, ArrivalOf(first + PerPage - 1, records, now, recordLead), static_cast<std::int32_t>(PerPage), dropped);
+    // A page that began in an earlier tick had its first record timed then.
+    const TStamp firstStamp =
+        first >= anchorRecords_ ? ArrivalOf(first, records, now, recordLead) : pageFirst_.value_or(anchor_);
+    const TStamp lastStamp = ArrivalOf(first + PerPage - 1, records, now, recordLead);
+    DescribePage(firstStamp, lastStamp, static_cast<std::int32_t>(PerPage), dropped);
     pageFirst_.reset();
   }
   pendingDropped_.clear();

@@ -31,7 +31,14 @@ bool WriteWhole(int fd, const std::uint8_t* bytes, std::size_t count) {
 void TIndexWriter::Open(const std::filesystem::path& recording) {
   name_ = IndexPathFor(recording);
   problem_.clear();
-  fd_.Reset(::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644));
+  constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOCTTY;
+  fd_.Reset(::open(name_.c_str(), flags, 0644));
+  // A stale index of a recording of this name that is gone is replaced; anything else there
+  // (a link, a folder) is left alone, and this recording goes without an index.
+  struct stat there {};
+  if (!fd_.IsOpen() && errno == EEXIST && ::lstat(name_.c_str(), &there) == 0 && S_ISREG(there.st_mode) &&
+      ::unlink(name_.c_str()) == 0)
+    fd_.Reset(::open(name_.c_str(), flags, 0644));
   if (!fd_.IsOpen()) return Fail("create");
   const auto header = EncodeIndexHeader();
   if (!WriteWhole(fd_.Get(), header.data(), header.size())) Fail("write");

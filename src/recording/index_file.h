@@ -18,7 +18,7 @@ namespace ninetrace {
 class TIndexWriter {
  public:
   // Creates the index beside `recording`, replacing a stale one left by a recording of that name
-  // that is gone (the recording itself has just been created new).
+  // that is gone (the recording itself has just been created new); never follows a link there.
   void Open(const std::filesystem::path& recording);
   void Append(const TIndexBlock& block);
   // Puts what was appended on the disk; called right after the pages it describes are synced.

@@ -81,7 +81,7 @@ std::string StopReasonText(TStopReason reason) {
     case TStopReason::WindowClosed: return "the window was closed";
     case TStopReason::DisplayLost: return "the display went away";
     case TStopReason::WriteFailed: return "a page could not be written";
-    case TStopReason::LimitReached: return "the time or pages asked for";
+    case TStopReason::LimitReached: return "the seconds or pages asked for were reached";
   }
   return "reason " + std::to_string(static_cast<std::uint32_t>(reason));
 }

@@ -15,15 +15,27 @@ constexpr std::int64_t PerPage = static_cast<std::int64_t>(RecordsPerPage);
 constexpr std::int64_t Billion = 1'000'000'000;
 __extension__ typedef __int128 TWide;  // products of nanosecond spans and record counts
 
+// Times stay within +-2^62 ns (146 years either side of 1970), so sums of two never overflow
+// whatever a damaged or hostile index holds.
+constexpr std::int64_t Limit = std::int64_t{1} << 62;
+
+std::int64_t Saturated(TWide value) { return static_cast<std::int64_t>(std::clamp<TWide>(value, -Limit, Limit)); }
+std::int64_t Sum(std::int64_t a, std::int64_t b) { return Saturated(static_cast<TWide>(a) + b); }
+
 // a + (b - a) * num / den without overflow for spans of years in nanoseconds.
 std::int64_t Between(std::int64_t a, std::int64_t b, std::int64_t num, std::int64_t den) {
   if (den == 0) return a;
-  return a + static_cast<std::int64_t>(static_cast<TWide>(b - a) * num / den);
+  return Saturated(a + (static_cast<TWide>(b) - a) * num / den);
 }
 
 std::int64_t NominalNanoseconds(std::int64_t records) {
-  return static_cast<std::int64_t>(static_cast<TWide>(records) * NominalSecondsNumerator * Billion /
-                                   NominalSecondsDenominator);
+  return Saturated(static_cast<TWide>(records) * NominalSecondsNumerator * Billion / NominalSecondsDenominator);
+}
+
+bool Sane(const TStamp& s) {
+  constexpr std::int32_t Day = 86'400;
+  return s.UnixNanoseconds > -Limit && s.UnixNanoseconds < Limit && s.MonotonicNanoseconds > -Limit &&
+         s.MonotonicNanoseconds < Limit && s.UtcOffsetSeconds > -Day && s.UtcOffsetSeconds < Day;
 }
 
 }  // namespace
@@ -50,6 +62,10 @@ void TRecordTimes::Reload() {
 void TRecordTimes::TakeIn(TIndexContents& contents) {
   pages_.reserve(pages_.size() + contents.Pages.size());
   for (const TPageEntry& p : contents.Pages) {
+    // A page the recorder cannot have written ends what is believed of the index.
+    damaged_ = damaged_ || !Sane(p.First) || !Sane(p.Last) || p.Last.MonotonicNanoseconds < p.First.MonotonicNanoseconds ||
+               p.RealRecords < 0 || p.RealRecords > PerPage || p.BytesSkipped < 0;
+    if (damaged_) break;
     lineTotals_.BytesSkipped += p.BytesSkipped;
     lineTotals_.ErrorsReported = lineTotals_.ErrorsReported || p.HasLineErrors;
     lineTotals_.Overruns += p.Overruns;
@@ -57,9 +73,10 @@ void TRecordTimes::TakeIn(TIndexContents& contents) {
     pages_.push_back({p.First.MonotonicNanoseconds, p.Last.MonotonicNanoseconds,
                       p.First.UnixNanoseconds - p.First.MonotonicNanoseconds,
                       p.Last.UnixNanoseconds - p.Last.MonotonicNanoseconds, p.First.UtcOffsetSeconds,
-                      p.Last.UtcOffsetSeconds, std::clamp<std::int32_t>(p.RealRecords, 0, static_cast<std::int32_t>(PerPage))});
+                      p.Last.UtcOffsetSeconds, p.RealRecords});
   }
   for (TIndexEvent& e : contents.Events) {
+    if (!Sane(e.At)) continue;
     if (e.Kind == TIndexEntryKind::ClockJump) jumps_.push_back(e.At.MonotonicNanoseconds);
     events_.push_back(std::move(e));
   }
@@ -93,27 +110,28 @@ std::optional<TRecordTimes::TInstant> TRecordTimes::Extrapolated(std::int64_t re
     const std::int64_t lastRecord = (IndexedPages() - 1) * PerPage + last.Real - 1;
     const std::optional<double> rate = MeasuredRate();
     const std::int64_t after = record - lastRecord;
-    const std::int64_t span = rate ? static_cast<std::int64_t>(static_cast<double>(after) / *rate * 1e9)
-                                   : NominalNanoseconds(after);
-    return TInstant{last.LastMono + span, last.LastWallLead, last.LastOffset, true};
+    const std::int64_t span =
+        rate ? static_cast<std::int64_t>(std::clamp(static_cast<double>(after) / *rate * 1e9, -0x1p62, 0x1p62))
+             : NominalNanoseconds(after);
+    return TInstant{Sum(last.LastMono, span), last.LastWallLead, last.LastOffset, true};
   }
   const auto run = std::find_if(events_.begin(), events_.end(),
                                 [](const TIndexEvent& e) { return e.Kind == TIndexEntryKind::Run; });
   if (FromIndex() && run != events_.end()) {
     const TStamp& at = run->At;
-    return TInstant{at.MonotonicNanoseconds + NominalNanoseconds(record), at.UnixNanoseconds - at.MonotonicNanoseconds,
+    return TInstant{Sum(at.MonotonicNanoseconds, NominalNanoseconds(record)), at.UnixNanoseconds - at.MonotonicNanoseconds,
                     at.UtcOffsetSeconds, true};
   }
   if (!nameStart_) return std::nullopt;
   // No monotonic clock behind these: the wall time itself, with a lead of zero.
-  const std::int64_t wall = *nameStart_ * Billion + NominalNanoseconds(record);
+  const std::int64_t wall = Sum(Saturated(static_cast<TWide>(*nameStart_) * Billion), NominalNanoseconds(record));
   return TInstant{wall, 0, UtcOffsetAt(wall / Billion), true};
 }
 
 std::optional<TRecordTime> TRecordTimes::At(std::int64_t record) const {
   const std::optional<TInstant> i = InstantOf(record);
   if (!i) return std::nullopt;
-  return TRecordTime{i->Mono + i->WallLead, i->Offset, i->Estimated};
+  return TRecordTime{Sum(i->Mono, i->WallLead), i->Offset, i->Estimated};
 }
 
 std::optional<double> TRecordTimes::SecondsSinceStart(std::int64_t record) const {
@@ -122,7 +140,7 @@ std::optional<double> TRecordTimes::SecondsSinceStart(std::int64_t record) const
   if (!indexed) return static_cast<double>(NominalNanoseconds(record)) / 1e9;
   const std::optional<TInstant> at = InstantOf(record), first = InstantOf(0);
   if (!at || !first) return std::nullopt;
-  return static_cast<double>(at->Mono - first->Mono) / 1e9;
+  return (static_cast<double>(at->Mono) - static_cast<double>(first->Mono)) / 1e9;
 }
 
 std::optional<std::int64_t> TRecordTimes::RealRecords() const {

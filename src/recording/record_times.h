@@ -81,6 +81,7 @@ class TRecordTimes {
   std::optional<std::int64_t> nameStart_;  // Unix seconds
   std::int64_t fileRecords_ = 0;
   TLineTotals lineTotals_;
+  bool damaged_ = false;  // a page entry made no sense: the pages before it are all that is used
 };
 
 }  // namespace ninetrace

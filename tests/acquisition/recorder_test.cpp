@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -283,7 +284,12 @@ TEST_F(RecorderTest, LiveRecordTimesAreWhatTheIndexThenSays) {
   constexpr std::int64_t Tick = 100'000'000;
   TMovingClock clock;
   TRecorder timed(traces, {}, clock, dir.Path());
+  // The index of a deleted recording of the same name gives way to the new one.
+  std::ofstream(dir / (std::string(FirstName) + ".idx")) << "stale";
   timed.Run(pty.SlavePath());
+  TRecordTimes following = TRecordTimes::Load(timed.FilePath());  // as a second window follows it
+  EXPECT_TRUE(following.FromIndex());
+  EXPECT_EQ(following.IndexedPages(), 0);
   const std::int64_t run = clock.Wall;
   EXPECT_FALSE(timed.LiveRecordTime(0).has_value());
   for (std::size_t tick = 0; tick < 3; ++tick) {
@@ -316,6 +322,10 @@ TEST_F(RecorderTest, LiveRecordTimesAreWhatTheIndexThenSays) {
     EXPECT_FALSE(time->Estimated);
   }
   EXPECT_FALSE(times.At(30).has_value()) << "padding never arrived";
+  following.Reload();
+  EXPECT_EQ(following.IndexedPages(), 1);
+  EXPECT_EQ(following.RealRecords(), 30);
+  EXPECT_EQ(following.At(29)->UnixNanoseconds, live[29].UnixNanoseconds);
 }
 
 }  // namespace

@@ -16,6 +16,9 @@
 #include "export_command.h"
 #include "fuzz_input.h"
 #include "info_command.h"
+#include "recording/index_format.h"
+#include "recording/indexed_time_columns.h"
+#include "recording/record_times.h"
 #include "recording/recording_reader.h"
 
 using namespace ninetrace;
@@ -36,6 +39,45 @@ std::int64_t ModelZeroTail(std::span<const std::uint8_t> file) {
     ++zeros;
   }
   return zeros;
+}
+
+std::int64_t Raw64(fuzz::TFuzzInput& in) {
+  std::uint64_t raw = 0;
+  for (int i = 0; i < 8; ++i) raw = raw << 8 | in.Byte();
+  return static_cast<std::int64_t>(raw);
+}
+
+// An index with any values in checksummed entries, made from the same bytes: what a damaged or
+// hostile index can hold, and sometimes a torn last entry.
+void WriteIndex(const std::filesystem::path& recording, std::span<const std::uint8_t> bytes) {
+  fuzz::TFuzzInput in(bytes.data(), bytes.size());
+  std::ofstream out(IndexPathFor(recording), std::ios::binary | std::ios::trunc);
+  const auto header = EncodeIndexHeader();
+  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  const int entries = in.Byte() % 8;
+  std::int64_t page = 0;
+  for (int e = 0; e < entries; ++e) {
+    const auto stamp = [&] { return TStamp{Raw64(in), Raw64(in), static_cast<std::int32_t>(Raw64(in))}; };
+    TIndexBlock block{};
+    if (in.Byte() % 3 != 0) {
+      TPageEntry p;
+      p.Page = page++;
+      p.First = stamp();
+      p.Last = stamp();
+      p.RealRecords = static_cast<std::int32_t>(Raw64(in) % 1200);
+      p.BytesSkipped = Raw64(in);
+      block = EncodeEntry(p);
+    } else {
+      TIndexEvent event;
+      event.Kind = static_cast<TIndexEntryKind>(2 + in.Byte() % 3);
+      event.At = stamp();
+      event.Reason = static_cast<TStopReason>(in.Byte());
+      event.JumpNanoseconds = Raw64(in);
+      block = EncodeEntry(event);
+    }
+    const std::size_t keep = e + 1 == entries && in.Bool() ? in.Byte() % IndexEntrySize : IndexEntrySize;
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(keep));
+  }
 }
 
 // "index,v1..v5,c1..c5,d1..d4" as the bytes of record `index` give it.
@@ -76,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   }
+  std::filesystem::remove(IndexPathFor(name));  // the one the run before wrote
 
   const auto records = static_cast<std::int64_t>(file.size() / RecordSize);
   {
@@ -125,5 +168,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(index == std::max(first, end), "%lld rows, want %lld", static_cast<long long>(index - first),
              static_cast<long long>(std::max<std::int64_t>(0, end - first)));
+
+  // The same recording beside an index of any contents: times for every record asked, the
+  // padding it claims left out of the export, and nothing that info or export cannot survive.
+  WriteIndex(name, file);
+  const TRecordTimes times = TRecordTimes::Load(name);
+  const auto real = times.RealRecords();
+  FUZZ_CHECK(!real || (*real >= 0 && *real <= records), "real records %lld of %lld", static_cast<long long>(*real),
+             static_cast<long long>(records));
+  for (const std::int64_t k : {std::int64_t{0}, std::int64_t{999}, std::int64_t{1000}, records - 1, records, records + 5}) {
+    if (const auto at = times.At(k)) FUZZ_CHECK(!IsoTimeText(*at).empty(), "no text for record %lld", static_cast<long long>(k));
+    (void)times.SecondsSinceStart(k);
+  }
+  FUZZ_CHECK(cli::Info(name) == 0, "info with an index failed");
+  options.Time = true;
+  FUZZ_CHECK(cli::Export(options) == 0, "export with an index failed");
+  const std::int64_t kept = real ? std::max(first, std::min(end, *real)) : std::max(first, end);
+  std::ifstream timed(options.Output);
+  std::int64_t rows = -1;
+  while (std::getline(timed, line)) ++rows;
+  FUZZ_CHECK(rows == kept - first, "%lld rows with an index, want %lld", static_cast<long long>(rows),
+             static_cast<long long>(kept - first));
   return 0;
 }

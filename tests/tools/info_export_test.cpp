@@ -417,6 +417,7 @@ TEST_F(CliFiles, TheIndexTimesEveryRecordAndEndsTheDataBeforeThePadding) {
       EXPECT_EQ(Field(info.Out, "end"), IsoTimeText(*times.At(last)));
       EXPECT_LE(made.StopWall - times.At(last)->UnixNanoseconds, TickNs) << "the last record is more than a tick before Stop";
       EXPECT_NE(info.Out.find("stop: the Stop button"), std::string::npos) << info.Out;
+      EXPECT_EQ(Field(info.Out, "line errors"), "not reported by the port");
     }
     if (row.JumpAtTick > 0) {
       EXPECT_NE(info.Out.find("wall clock jumped by +3600.000 s"), std::string::npos) << info.Out;

@@ -101,6 +101,12 @@ TEST_F(CliRecord, SigtermMidPageKeepsTheWholePagesAndWritesThePartialOne) {
   EXPECT_EQ(recorded.size(), (data / RecordsPerPage + 1) * PageSize);
   EXPECT_EQ(FirstDifference(recorded, SynchronisedRecords(ReadWholeFile(log_)), data), -1);
   EXPECT_NE(record.Err().find(std::to_string(data) + " frames"), std::string::npos) << record.Err();
+  // The index knows where the data ends and why the recording did.
+  const TRecordTimes times = TRecordTimes::Load(file);
+  EXPECT_EQ(times.RealRecords(), static_cast<std::int64_t>(data));
+  ASSERT_FALSE(times.Events().empty());
+  EXPECT_EQ(times.Events().back().Kind, TIndexEntryKind::Stop);
+  EXPECT_EQ(times.Events().back().Reason, TStopReason::Signal);
 }
 
 TEST_F(CliRecord, ARecordingReplayedOnTheLineIsRecordedAgainRecordForRecord) {

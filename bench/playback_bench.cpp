@@ -21,6 +21,7 @@
 
 #include "acquisition/trace_chart.h"
 #include "chart/chart.h"
+#include "app/chart_reading.h"
 #include "playback/page_viewer.h"
 #include "recording/summary_builder.h"
 #include "recording/summary_file.h"
@@ -324,6 +325,22 @@ void Month(benchmark::State& state) {
   state.counters["deep_zoom_ms"] = deepMs;
 }
 
+// The pointer readout as the pointer sweeps the chart: one update per pixel column, on a page
+// (range 1: 0) or on the overview (1), each column's records read from the file.
+void ReadoutSweep(benchmark::State& state) {
+  const TRecordingFile file(state.range(0));
+  TViewerRig rig;
+  rig.viewer.View(file.Path());
+  if (state.range(1) != 0) rig.viewer.ToggleOverview();
+  TChartReading reading(rig.recorder, rig.viewer, rig.traces, rig.chart);
+  const TChannelScales channels = DefaultChannelScales();
+  std::int32_t x = 2;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(reading.ReadoutAt(x, 300, channels));
+    x = x >= 999 ? 2 : x + 1;
+  }
+}
+
 constexpr std::int64_t HourPages = 767;  // 3600 s at about 213 records a second
 BENCHMARK(OverviewPress)->Name("All/300_pages")->Args({300, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All/1_hour_767_pages")->Args({HourPages, 1})->Unit(benchmark::kMillisecond);
@@ -334,6 +351,8 @@ BENCHMARK(AllAfterPageZoom)->Name("All_after_a_deep_zoom_on_the_page/7_days_1290
 BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(FollowOverviewRefresh)->Name("Follow_overview_refresh_zoomed/24_hours_18432_pages")->Args({24 * 768, 2})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(Month)->Name("All/30_days_552960_pages")->Args({30 * 24 * 768})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(ReadoutSweep)->Name("Readout_update/page")->Args({HourPages, 0})->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadoutSweep)->Name("Readout_update/overview_24_hours_18432_pages")->Args({24 * 768, 1})->Unit(benchmark::kMicrosecond);
 BENCHMARK(OverviewPress)->Name("All_no_draw/300_pages")->Args({300, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(OverviewPress)->Name("All_no_draw/24_hours_18432_pages")->Args({24 * 768, 0})->Unit(benchmark::kMillisecond)->Iterations(5);
 

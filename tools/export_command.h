@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "recording/channel_scales.h"
+
 namespace ninetrace::cli {
 
 struct TExportOptions {
@@ -12,6 +14,7 @@ struct TExportOptions {
   std::int64_t ToPage = 0;       // 0: the last page
   std::filesystem::path Output;  // empty: standard output
   bool Time = false;             // add the seconds and wall-clock columns
+  TChannelScales Channels = DefaultChannelScales();  // names, units and scales from --channel
   bool KeepPadding = false;      // also the padding after the last real record, as the index tells it
 };
 

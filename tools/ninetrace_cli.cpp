@@ -71,7 +71,8 @@ options:
   --help         show this text
 )";
 
-constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [--keep-padding] [-o OUT.csv]
+constexpr const char* ExportUsage = R"(usage: ninetrace-cli export FILE [--from-page A] [--to-page B] [--time] [--keep-padding]
+                            [--channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]]... [-o OUT.csv]
 
 Writes a recording as CSV: a header row, then one row per record with the record's index in the
 file (from 0), the five channels as the traces show them (0..255.75), their 10-bit codes, and the
@@ -93,6 +94,12 @@ options:
                   file name of the form "yymmdd hhnnss.bin"; for any other name only
                   "estimated_seconds"
   --keep-padding  with an index, keep the padding rows too (their time columns stay empty)
+  --channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]
+                  names channel CH (A1..A5, D1..D4) and, for A1..A5, gives it a unit and a scale:
+                  value = code x FACTOR + OFFSET (a point for decimals), e.g.
+                  --channel A1=Pressure,kPa,0.1,-5; repeat it for more channels. The header then
+                  names the columns "NAME [UNIT]", "NAME code" and the inputs' names, and the value
+                  column of a channel with a unit or scale carries the scaled value
   -o OUT.csv      write to OUT.csv instead of standard output
   --help          show this text
 )";
@@ -253,6 +260,10 @@ int RunExport(int argc, char** argv) {
       options.Time = true;
       continue;
     }
+    if (arg.starts_with("--channel=")) {
+      if (const auto problem = ninetrace::ApplyChannelOption(arg.substr(10), options.Channels)) return Fail(*problem, ExportUsage);
+      continue;
+    }
     if (arg == "--keep-padding") {
       options.KeepPadding = true;
       continue;
@@ -263,11 +274,13 @@ int RunExport(int argc, char** argv) {
       haveFile = true;
       continue;
     }
-    if (arg != "--from-page" && arg != "--to-page" && arg != "-o")
+    if (arg != "--from-page" && arg != "--to-page" && arg != "-o" && arg != "--channel")
       return Fail("unknown option " + std::string(arg), ExportUsage);
     const char* value = args.Value();
     if (value == nullptr) return Fail(std::string(arg) + " needs a value", ExportUsage);
-    if (arg == "-o") {
+    if (arg == "--channel") {
+      if (const auto problem = ninetrace::ApplyChannelOption(value, options.Channels)) return Fail(*problem, ExportUsage);
+    } else if (arg == "-o") {
       options.Output = value;
     } else if (!ParseCount(value, arg == "--from-page" ? options.FromPage : options.ToPage)) {
       return Fail(std::string(arg) + " needs a page number from 1", ExportUsage);

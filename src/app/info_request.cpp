@@ -9,9 +9,9 @@ namespace ninetrace {
 
 namespace {
 
-constexpr const char* Usage = R"(usage: ninetrace [PORT [MASK [WIDTH]]]
-       ninetrace FILE [MASK [WIDTH]]
-       ninetrace --follow FILE [MASK [WIDTH]]
+constexpr const char* Usage = R"(usage: ninetrace [--channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]]... [PORT [MASK [WIDTH]]]
+       ninetrace [--channel ...]... FILE [MASK [WIDTH]]
+       ninetrace [--channel ...]... --follow FILE [MASK [WIDTH]]
        ninetrace --help | --version
 
 Records the converter's stream live as nine traces and into a new file in the current directory
@@ -30,9 +30,28 @@ options:
   --follow   follow FILE while another window or `ninetrace-cli record` writes it: new pages
              come in as they are written; this window never records (key F in a recording
              window opens one on its recording)
+  --channel CH=NAME[,UNIT[,FACTOR[,OFFSET]]]
+             names channel CH (A1..A5, D1..D4) in the pointer readout and, for A1..A5, gives it
+             a unit and a scale: value = code x FACTOR + OFFSET (a point for decimals), e.g.
+             --channel A1=Pressure,kPa,0.1,-5 --channel D1=Pump; repeat it for more channels
   --help     show this text
   --version  show the version
   --         ends the options: a port path starting with "-" comes after it
+
+Rest the pointer on the chart to read the time, the record and every trace's value under it.
+A right click on the chart opens its menu: labelled axes, undo zoom, copy or save the image,
+export the records on screen as CSV, look back while recording, and the keys.
+
+keys (each acts as its button, and only while that button can be used):
+  Left, Right          <  >    half a page back, forward
+  PgUp, PgDn           << >>   a page back, forward
+  Ctrl+PgUp, Ctrl+PgDn |<< >>| 10,000,000 bytes back, forward
+  Home, End                    the first, the last page
+  A                    All     the whole file, or back to the page
+  Esc                  Close   close the file
+  Ctrl+O               Open    open a recording
+  L                            labelled axes on or off
+  F                            look back: a second window following the recording (while recording)
 
 See ninetrace(1) for the controls, the file format and the messages.
 )";

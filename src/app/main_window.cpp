@@ -13,7 +13,9 @@
 #include <QTimer>
 
 #include "acquisition/trace_chart.h"
+#include "app/chart_reading.h"
 #include "app/file_arguments.h"
+#include "app/labelled_axes.h"
 #include "app/open_dialog.h"
 #include "app/silent_port_hint.h"
 #include "app/summary_progress.h"
@@ -69,9 +71,13 @@ TForm2::TForm2(const QStringList& arguments, std::filesystem::path directory, TE
   CreateControls();
   viewer_ = std::make_unique<TPageViewer>(
       recorder_, traces_, [this] { chart_.Refresh(); },
-      [this](const QString& caption) { setWindowTitle(follow_ ? follow_->Caption(caption) : caption); },
+      [this](const QString& caption) {
+        setWindowTitle(follow_ ? follow_->Caption(caption) : caption);
+        PageChanged();
+      },
       [this] { return chart_.GetCursorPos().X; });
   viewer_->SetSummaryBuild([this](TSummaryBuilder& builder) { return BuildSummaryWithProgress(this, builder); });
+  CreateAdditions();
 
   TFileArguments files;
   Guarded([&] { files = ReadFileArguments(arguments); });
@@ -97,6 +103,7 @@ void TForm2::OpenFromCommandLine(const std::filesystem::path& file, bool follow)
 }
 
 TForm2::~TForm2() {
+  DestroyAdditions();
   Timer1->stop();
   Chart1->SetClient(nullptr);
   chart_.SetHost(nullptr);
@@ -240,6 +247,7 @@ void TForm2::ButtonRunStopClick() {
 
 void TForm2::Timer1Timer() {
   const bool wasRunning = recorder_.Running();
+  const std::int64_t pages = recorder_.PagesWritten();
   try {
     recorder_.Tick();
   } catch (...) {
@@ -249,6 +257,7 @@ void TForm2::Timer1Timer() {
   }
   SilentPortHint->Update();
   if (follow_) follow_->Tick();
+  AfterTick(recorder_.PagesWritten() != pages);
 }
 
 void TForm2::dragEnterEvent(QDragEnterEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "recording/channel_scales.h"
 #include "acquisition/recorder.h"
 #include "acquisition/trace_set.h"
 #include "app/error_report.h"
@@ -22,9 +23,14 @@ class QTimer;
 
 namespace ninetrace {
 
+class TChartKeys;
+class TChartMenu;
+class TChartReading;
 class TChartWidget;
+class TLabelledAxes;
 class TOpenDialog;
 class TPageViewer;
+class TPointerReadout;
 class TSilentPortHint;
 
 class TForm2 : public QWidget {
@@ -42,6 +48,15 @@ class TForm2 : public QWidget {
   TTraceSet& Traces() { return traces_; }
   TRecorder& Recorder() { return recorder_; }
   TPageViewer& Viewer() { return *viewer_; }
+
+  // What we add to the window (window_additions.cpp): channel names, units and scales from the
+  // command line, the pointer readout, labelled axes, keys and the chart's menu.
+  void SetChannels(const TChannelScales& channels) { channels_ = channels; }
+  const TChannelScales& Channels() const { return channels_; }
+  TPointerReadout& Readout() { return *readout_; }
+  TLabelledAxes& LabelledAxes() { return *labelledAxes_; }
+  TChartMenu& ChartMenu() { return *menu_; }
+  TChartReading& Reading() { return *reading_; }
 
   // Event handlers, named after their control and event.
   void ButtonRunStopClick();
@@ -79,6 +94,14 @@ class TForm2 : public QWidget {
   void ApplyDigitalTraces();
   void ToggleLineWidth();
   void ShowRecordingState(bool running);
+  void CreateAdditions();
+  void DestroyAdditions();
+  // The page on the chart changed (a step, a jump, "All", a new live page).
+  void PageChanged();
+  // A live page filled (a new one begins) or more records arrived on the one shown.
+  void AfterTick(bool newPage);
+  void SaveImageAs();
+  void ExportRecordsOnScreen();
   template <typename F>
   void Guarded(F&& handler) {
     RunGuarded(reportError_, std::forward<F>(handler));
@@ -113,6 +136,13 @@ class TForm2 : public QWidget {
   TOpenDialog* OpenDialog1 = nullptr;
   TSilentPortHint* SilentPortHint = nullptr;
   QTimer* Timer1 = nullptr;
+
+  TChannelScales channels_ = DefaultChannelScales();
+  std::unique_ptr<TChartReading> reading_;
+  std::unique_ptr<TLabelledAxes> labelledAxes_;
+  TPointerReadout* readout_ = nullptr;
+  TChartKeys* keys_ = nullptr;
+  TChartMenu* menu_ = nullptr;
 };
 
 }  // namespace ninetrace

@@ -46,7 +46,11 @@ QString FormatAxisValue(double value) {
   return negative ? "-" + s : s;
 }
 
-QString TChartAxis::LabelText(double value) const { return FormatAxisValue(value); }
+QString TChartAxis::LabelText(double value) const {
+  QString text = FormatAxisValue(value);
+  if (chart_ && chart_->OnGetAxisLabel) chart_->OnGetAxisLabel(const_cast<TChartAxis*>(this), value, text);
+  return text;
+}
 
 void TChartAxis::UpdateDateTimeFlag() {
   dateTime_ = false;

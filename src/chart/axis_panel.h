@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "chart/chart_axis.h"
@@ -53,6 +54,9 @@ class TCustomAxisPanel {
   bool AutoRepaint = true;
   std::int64_t InvalidateCount() const { return invalidateCount_; }
   bool Destroying() const { return destroying_; }
+
+  // The label-text hook: may replace the text of every value label an axis makes (and measures).
+  std::function<void(TChartAxis* sender, double value, QString& text)> OnGetAxisLabel;
 
   // A colour no attached series uses and that differs from the chart and back-wall colours.
   bool IsFreeSeriesColor(TColor color) const;

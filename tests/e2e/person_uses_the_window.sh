@@ -179,6 +179,38 @@ offset=$(( size * 500 / 1000 - 3500 ))
 [ $((offset + 7000)) -gt "$size" ] && offset=$((size - 7000))
 [ "$offset" -lt 0 ] && offset=0
 expect_caption "$(( offset / 7000 + 1 ))" "a click on the chart"
+
+# --- read the chart: the pointer readout, the keys, labelled axes ----------------------------
+# Resting on the chart brings the readout beside the pointer (its own dark window); leaving the
+# chart takes it away again.
+xdotool mousemove --window "$wid" 400 300
+sleep 0.1
+xdotool mousemove --window "$wid" 401 301
+sleep 1
+screenshot "$work/readout.png"
+cp "$work/readout.png" "$build/e2e-readout.png"
+colours_in "$work/readout.png" 425 325 60 40 | grep -q 202020 || fail "no readout beside the pointer"
+xdotool mousemove --window "$wid" 1060 600
+sleep 0.5
+screenshot "$work/no-readout.png"
+colours_in "$work/no-readout.png" 425 325 60 40 | grep -q 202020 && fail "the readout stayed after the pointer left the chart"
+# Keys act as their buttons: Home and End are the first and the last page, Left is "<".
+xdotool key --window "$wid" Home
+expect_caption "1" "Home"
+xdotool key --window "$wid" End
+expect_caption "$pages" "End"
+xdotool key --window "$wid" Left
+expect_caption "$(( (size - 10500) / 7000 + 1 ))" "Left"
+# L labels the axes (light grey text under the chart) and takes the labels away again.
+label_pixels() { colours_in "$1" 10 700 980 12 | grep -c C0C0C0 || true; }
+xdotool key --window "$wid" l
+sleep 0.5
+screenshot "$work/labelled.png"
+[ "$(label_pixels "$work/labelled.png")" -gt 0 ] || fail "no axis labels after L"
+xdotool key --window "$wid" l
+sleep 0.5
+screenshot "$work/unlabelled.png"
+[ "$(label_pixels "$work/unlabelled.png")" -eq 0 ] || fail "axis labels left after a second L"
 click 1061 316  # Close
 
 # --- the Open dialog, confirmed with Return: the very next click reaches the window ------------

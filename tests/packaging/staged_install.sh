@@ -40,7 +40,10 @@ out=$("${no_display[@]}" "$stage/usr/bin/ninetrace-cli" --version) || fail "nine
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --version 2>&1) || fail "ninetrace --version exited $?: $out"
 [ "$out" = "ninetrace $version" ] || fail "ninetrace --version printed '$out'"
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --help 2>&1) || fail "ninetrace --help exited $?: $out"
-grep -q '^usage: ninetrace \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
+grep -q '^usage: ninetrace \[--channel CH=NAME.*\]\.\.\. \[PORT \[MASK \[WIDTH\]\]\]' <<<"$out" || fail "ninetrace --help printed '$out'"
+status=0
+out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --channel A1=Pressure,kPa,zero 2>&1) || status=$?
+[ "$status" -eq 2 ] && grep -q 'FACTOR is a number' <<<"$out" || fail "ninetrace --channel with a bad factor: status $status, '$out'"
 status=0
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --follow 2>&1) || status=$?
 [ "$status" = 2 ] && grep -q -- '--follow needs the recording' <<<"$out" || fail "ninetrace --follow without a file: status $status, '$out'"

@@ -192,6 +192,16 @@ TEST_F(CliFiles, ExportWritesEveryRecordAsTheTracesShowIt) {
   const TCliResult edge = RunCli({"export", edges}, dir_.Path());
   ASSERT_EQ(edge.Status, 0) << edge.Err;
   EXPECT_EQ(Lines(edge.Out).at(1), "0,0,0.25,0.5,255.5,255.75,0,1,2,1022,1023,0,1,0,1");
+
+  // Named and scaled channels: the header says what each column is, scaled columns carry
+  // code x factor + offset (a negative factor, a unit alone), the rest stay as the traces show them.
+  const TCliResult scaled = RunCli({"export", edges, "--channel", "A1=Pressure,kPa,0.1,-5", "--channel=a2=Flow,,-2.5",
+                                    "--channel", "A4=,V", "--channel", "D2=Pump"},
+                                   dir_.Path());
+  ASSERT_EQ(scaled.Status, 0) << scaled.Err;
+  EXPECT_EQ(Lines(scaled.Out).at(0),
+            "record,Pressure [kPa],Flow,A3,A4 [V],A5,Pressure code,Flow code,A3 code,A4 code,A5 code,D1,Pump,D3,D4");
+  EXPECT_EQ(Lines(scaled.Out).at(1), "0,-5,-2.5,0.5,1022,255.75,0,1,2,1022,1023,0,1,0,1");
 }
 
 TEST_F(CliFiles, ExportPageRangesCountFromOneAsTheWindowDoes) {

@@ -207,10 +207,11 @@ class TMergedPass {
   void FirstPoint(TColor color) {
     const std::int32_t i = first_, x = XPixel(i), y = YPixel(i);
     if (InGuard(x) && InGuard(y)) {
-      if (pc_ == clNone) {
+      if (pc_ == clNone || !placed_) {
         px_ = x;
         py_ = y;
       }
+      placed_ = true;
       if (i > 0) {
         // The point before lies left of the chart: enter at the edge, at the line's height there.
         const TRect& r = series_.ParentChart()->ChartRect;
@@ -227,10 +228,11 @@ class TMergedPass {
   void Point(std::int32_t i, TColor color) {
     const std::int32_t x = XPixel(i), y = YPixel(i);
     if (InGuard(x) && InGuard(y)) {
-      if (pc_ == clNone) {  // nothing is ever joined to a gap
+      if (pc_ == clNone || !placed_) {  // nothing is ever joined to a gap or to an earlier pass
         px_ = x;
         py_ = y;
       }
+      placed_ = true;
       if (!(x == px_ && y == py_) && color != clNone) run_.Segment(px_, py_, x, y, color, i);
       px_ = x;
       py_ = y;
@@ -308,6 +310,7 @@ class TMergedPass {
   TColumnRun run_;
   std::int32_t px_, py_;
   TColor pc_;
+  bool placed_ = false;  // a point of this pass has passed the guard
 };
 
 enum class TInkKind { None, Solid, Patterned };
@@ -325,6 +328,7 @@ TInkKind InkOf(const TChartPen& pen) {
 }  // namespace
 
 void TCustomSeries::DrawValueRange() {
+  placed_ = false;
   const TInkKind ink = InkOf(LinePen);
   // Patterns restart at every segment and not-xor toggles overlaps, so neither can be merged.
   if (PerSegmentDrawing || stairs_ || ink == TInkKind::Patterned) {

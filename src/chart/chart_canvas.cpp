@@ -1,6 +1,7 @@
 #include "chart/chart_canvas.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace ninetrace {
@@ -22,19 +23,37 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
   surface_.SetPen(ColorToRGB(pen.Color()), pen.Width(), pen.Style(), pen.Mode());
 }
 
+// Ring k runs along columns L + k and R - k and rows T + k and B - k. While a ring lies wholly
+// outside the clip around it, so do all before it; once the crossed rings have left the clip on
+// every side, so do all after it. Only the rings between are drawn; the pen ends where the last
+// ring would leave it.
 void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count) {
-  r.Right -= 1;
-  r.Bottom -= 1;
-  for (std::int32_t i = 0; i < count; ++i) {
+  if (count <= 0) return;
+  const std::int64_t left = r.Left, top = r.Top, right = std::int64_t{r.Right} - 1, bottom = std::int64_t{r.Bottom} - 1;
+  const TRect c = surface_.ClipRect();
+  // Rings before `first` enclose the clip with room to spare.
+  const std::int64_t first = std::clamp<std::int64_t>(
+      std::min({std::int64_t{c.Left} - left, std::int64_t{c.Top} - top, right - (c.Right - 1), bottom - (c.Bottom - 1)}), 0,
+      count);
+  // From `beyond` on, the crossed rings lie past the clip on all four sides.
+  const std::int64_t beyond = std::clamp<std::int64_t>(
+      std::max({std::int64_t{c.Right} - left, std::int64_t{c.Bottom} - top, right - (c.Left - 1), bottom - (c.Top - 1)}) + 1,
+      first, count);
+  for (std::int64_t k = first; k < beyond; ++k) {
+    const auto l = static_cast<std::int32_t>(left + k), t = static_cast<std::int32_t>(top + k);
+    const auto rr = static_cast<std::int32_t>(right - k), b = static_cast<std::int32_t>(bottom - k);
     SetPen(topLeft);
-    MovePenTo(r.Left, r.Bottom);
-    LinePenTo(r.Left, r.Top);
-    LinePenTo(r.Right, r.Top);
+    MovePenTo(l, b);
+    LinePenTo(l, t);
+    LinePenTo(rr, t);
     SetPen(bottomRight);
-    LinePenTo(r.Right, r.Bottom);
-    LinePenTo(r.Left - 1, r.Bottom);
-    r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+    LinePenTo(rr, b);
+    LinePenTo(l - 1, b);
   }
+  SetPen(bottomRight);
+  const std::int64_t k = count - 1;
+  MovePenTo(static_cast<std::int32_t>(std::clamp<std::int64_t>(left + k - 1, INT32_MIN, INT32_MAX)),
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(bottom - k, INT32_MIN, INT32_MAX)));
 }
 
 void TChartCanvas::Draw(std::int32_t x, std::int32_t y, const TRasterImage* picture) {

@@ -316,12 +316,12 @@ class TMergedPass {
 enum class TInkKind { None, Solid, Patterned };
 
 // What the line pen puts on the canvas, by the canvas' own pen rules: hidden and clear pens
-// draw nothing; wider pens are always solid copies; width 1 may carry a pattern or not-xor.
+// draw nothing; wider pens are solid copies unless dotted; width 1 may carry a pattern or not-xor.
 TInkKind InkOf(const TChartPen& pen) {
   if (!pen.Visible()) return TInkKind::None;
   if (pen.SmallDots() && pen.Width() == 1) return TInkKind::Patterned;
   if (pen.Style() == psClear) return TInkKind::None;
-  if (pen.Width() > 1) return TInkKind::Solid;
+  if (pen.Width() > 1) return pen.Style() == psDot ? TInkKind::Patterned : TInkKind::Solid;
   return pen.Style() == psSolid && pen.Mode() == pmCopy ? TInkKind::Solid : TInkKind::Patterned;
 }
 

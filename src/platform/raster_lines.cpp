@@ -3,7 +3,10 @@
 // straight on the image's scanlines.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <limits>
+#include <utility>
 
 #include "platform/raster_internal.h"
 
@@ -11,7 +14,7 @@ namespace ninetrace {
 namespace raster {
 namespace {
 
-// Bounds the round brush table; nothing in the program comes near it.
+// Bounds the round brush table; wider pens are drawn as a capsule, row by row.
 constexpr std::int32_t kWidestPen = 1024;
 
 std::int64_t ClampToSteps(TWide v, std::int64_t count) {
@@ -336,6 +339,87 @@ void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std
   }
 }
 
+// Pens wider than the brush table: every pixel whose centre lies within half the width of the
+// segment between the two end pixels, found row by row as one run per row (the stroke is
+// convex), so the cost is the rows of the clip, whatever the width.
+void CapsuleLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+                 std::int64_t x1, std::int64_t y1) {
+  using TReal = long double;
+  const TRect& c = canvas.Clip;
+  const TReal r = static_cast<TReal>(width) / 2;
+  const std::int64_t reach = width / 2 + 1;
+  const std::int64_t top = std::max<std::int64_t>(std::min(y0, y1) - reach, c.Top);
+  const std::int64_t bottom = std::min<std::int64_t>(std::max(y0, y1) + reach + 1, c.Bottom);
+  const TReal dx = static_cast<TReal>(x1 - x0), dy = static_cast<TReal>(y1 - y0);
+  const TReal length2 = dx * dx + dy * dy, length = std::sqrt(length2);
+  for (std::int64_t y = top; y < bottom; ++y) {
+    TReal lo = std::numeric_limits<TReal>::infinity(), hi = -lo;
+    auto disc = [&](std::int64_t cx, std::int64_t cy) {
+      const TReal oy = static_cast<TReal>(y - cy), room = r * r - oy * oy;
+      if (room < 0) return;
+      const TReal half = std::sqrt(room);
+      lo = std::min(lo, static_cast<TReal>(cx) - half);
+      hi = std::max(hi, static_cast<TReal>(cx) + half);
+    };
+    disc(x0, y0);
+    disc(x1, y1);
+    if (length2 > 0) {
+      // Along: 0 <= (p - a).d <= |d|^2; across: |(p - a) x d| <= r |d|; both linear in x.
+      const TReal oy = static_cast<TReal>(y - y0);
+      TReal from = -std::numeric_limits<TReal>::infinity(), to = -from;
+      auto within = [&](TReal k, TReal constant, TReal low, TReal high) {  // low <= k x' + constant <= high
+        if (k == 0) {
+          if (constant < low || constant > high) to = from - 1;
+          return;
+        }
+        TReal a = (low - constant) / k, b = (high - constant) / k;
+        if (a > b) std::swap(a, b);
+        from = std::max(from, a);
+        to = std::min(to, b);
+      };
+      within(dx, oy * dy, 0, length2);
+      within(dy, -oy * dx, -r * length, r * length);
+      if (from <= to) {
+        lo = std::min(lo, static_cast<TReal>(x0) + from);
+        hi = std::max(hi, static_cast<TReal>(x0) + to);
+      }
+    }
+    if (lo > hi) continue;
+    const TReal left = std::max(std::ceil(lo), static_cast<TReal>(c.Left));
+    const TReal right = std::min(std::floor(hi) + 1, static_cast<TReal>(c.Right));
+    if (left < right) FillSpan(canvas, y, static_cast<std::int64_t>(left), static_cast<std::int64_t>(right), argb);
+  }
+}
+
+// A solid stroke of any width: the round brush up to the width of its table, the capsule beyond.
+void SolidStroke(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+                 std::int64_t x1, std::int64_t y1) {
+  if (width > kWidestPen)
+    CapsuleLine(canvas, argb, width, x0, y0, x1, y1);
+  else
+    WideLine(canvas, argb, width, x0, y0, x1, y1);
+}
+
+// A dotted wide pen keeps its style: dashes of three widths every six along the line (a dotted
+// one-pixel pen's pattern, scaled to the width), each a solid stroke; in opaque mode the gaps
+// are the background colour. Only dashes that can reach the clip are drawn.
+void DottedStroke(const TCanvas& canvas, std::uint32_t argb, std::uint32_t backArgb, bool opaque, std::int32_t width,
+                  std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+  if (opaque) SolidStroke(canvas, backArgb, width, x0, y0, x1, y1);
+  const TLineWalk w = MakeWalk(x0, y0, x1, y1);
+  // A dash is drawn as its own line between two pixels of this one, which may stray a pixel from it.
+  const std::int64_t grow = width / 2 + 2;
+  const TRect& c = canvas.Clip;
+  const TSteps steps = StepsInside(w, TBox{c.Left - grow, c.Top - grow, c.Right + grow, c.Bottom + grow}, w.DMajor + 1);
+  if (steps.Empty()) return;
+  const std::int64_t dash = 3 * std::int64_t{width}, period = 2 * dash;
+  for (std::int64_t start = steps.First / period * period; start < steps.Last; start += period) {
+    const std::int64_t last = std::min(start + dash, w.DMajor + 1) - 1;
+    const TWalkState a = WalkStart(w, start), b = WalkStart(w, last);
+    SolidStroke(canvas, argb, width, a.X, a.Y, b.X, b.Y);
+  }
+}
+
 // The stamps of centres in one column, ya..yb, as WideLine's vertical case: the brush's centre
 // row on every row between the ends, its own rows beyond them; the long middle written straight.
 void WideColumn(const TCanvas& canvas, std::uint32_t argb, const TRoundBrush& brush, std::int64_t x, std::int64_t ya,
@@ -423,7 +507,11 @@ void TRasterSurface::LineTo(std::int32_t x, std::int32_t y) {
     ThinLine(canvas, ink, x0, y0, x, y, 0);
   } else {
     // Stamps overlap, so a wide stroke is always copied: not-xor is a width-1 mode.
-    WideLine(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
+    if (penStyle_ == psDot)
+      DottedStroke(canvas, penRgb_ | kOpaque, ColorRefToRgb(backgroundColor_) | kOpaque, backgroundMode_ == bmOpaque,
+                   penWidth_, x0, y0, x, y);
+    else
+      SolidStroke(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
   }
 }
 
@@ -442,6 +530,10 @@ void TLineBatch::SetColor(TColorRef color) { argb_ = ColorRefToRgb(color) | kOpa
 void TLineBatch::Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
   if (bits_ == nullptr) return;
   const TCanvas canvas{bits_, stride_, clip_};
+  if (width_ > kWidestPen) {
+    CapsuleLine(canvas, argb_, width_, x0, y0, x1, y1);
+    return;
+  }
   if (width_ > 1) {
     WideLineByRuns(canvas, argb_, width_, x0, y0, x1, y1);
     return;
@@ -455,6 +547,10 @@ void TLineBatch::Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::in
 
 void TLineBatch::Column(std::int32_t x, std::int32_t yTop, std::int32_t yBottom) const {
   if (bits_ == nullptr || yTop > yBottom) return;
+  if (width_ > kWidestPen) {
+    CapsuleLine(TCanvas{bits_, stride_, clip_}, argb_, width_, x, yTop, x, yBottom);
+    return;
+  }
   if (width_ > 1) {
     WideColumn(TCanvas{bits_, stride_, clip_}, argb_, TRoundBrush(width_), x, yTop, yBottom);
     return;

@@ -36,7 +36,9 @@ struct TSpan {
   std::int64_t L, R;  // inclusive
 };
 
-// A set of pixels as runs per row, rows from Top down.
+// A set of pixels as runs per row, rows from Top down. Only the rows and columns of the window
+// the drawing can reach are held (the clip, grown by the pen's width), so a shape far larger than
+// the image costs what its visible part costs.
 struct TRegion {
   std::int64_t Top = 0;
   std::vector<std::vector<TSpan>> Rows;
@@ -45,22 +47,47 @@ struct TRegion {
     if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
     return &Rows[static_cast<std::size_t>(y - Top)];
   }
-  // Whether the run l..r of row y lies inside the set.
-  bool HasRun(std::int64_t y, std::int64_t l, std::int64_t r) const {
-    const std::vector<TSpan>* row = Row(y);
-    if (row == nullptr) return false;
-    for (const TSpan& s : *row)
-      if (s.L <= l && r <= s.R) return true;
-    return false;
-  }
-  // Whether every pixel within `reach` steps (up, down, left, right) of (x, y) is inside.
-  bool DeepInside(std::int64_t x, std::int64_t y, std::int64_t reach) const {
+  // The pixels of row y whose every neighbour within `reach` steps (up, down, left, right) lies
+  // inside the set: for each row y + dy, the runs shrunk by reach - |dy| on both sides, and the
+  // intersection of those over all dy. A row outside the set leaves nothing.
+  void DeepRuns(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep, std::vector<TSpan>& scratch) const {
+    deep.clear();
     for (std::int64_t dy = -reach; dy <= reach; ++dy) {
+      const std::vector<TSpan>* row = Row(y + dy);
+      if (row == nullptr) {
+        deep.clear();
+        return;
+      }
       const std::int64_t run = reach - (dy < 0 ? -dy : dy);
-      if (!HasRun(y + dy, x - run, x + run)) return false;
+      scratch.clear();
+      for (const TSpan& s : *row)
+        if (s.L + run <= s.R - run) scratch.push_back({s.L + run, s.R - run});
+      if (dy == -reach) {
+        deep.swap(scratch);
+      } else {
+        Intersect(deep, scratch);
+      }
+      if (deep.empty()) return;
     }
-    return true;
   }
+
+ private:
+  // a := a intersected with b; both sorted runs that do not overlap.
+  static void Intersect(std::vector<TSpan>& a, const std::vector<TSpan>& b) {
+    std::vector<TSpan> out;
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+      const std::int64_t l = std::max(a[i].L, b[j].L), r = std::min(a[i].R, b[j].R);
+      if (l <= r) out.push_back({l, r});
+      if (a[i].R < b[j].R) ++i; else ++j;
+    }
+    a.swap(out);
+  }
+};
+
+// The rows and columns a drawing may need to look at: right and bottom exclusive.
+struct TWindow {
+  std::int64_t Left, Top, Right, Bottom;
 };
 
 namespace {
@@ -85,32 +112,41 @@ TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
   return {CeilDiv2(w - 1 - m), FloorDiv(w - 1 + m, 2)};
 }
 
-TRegion EllipseRegion(const TBoxSize& b) {
-  TRegion region{b.T, {}};
-  region.Rows.resize(static_cast<std::size_t>(b.H));
-  for (std::int64_t k = 0; k < b.H; ++k) {
-    const TSpan s = EllipseRow(b.W, b.H, k);
-    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(k)].push_back({b.L + s.L, b.L + s.R});
+// Rows of the box inside the window, each run cut to the window's columns.
+template <class TRowFn>
+TRegion BoxRegion(const TBoxSize& b, const TWindow& w, TRowFn rowOf) {
+  const std::int64_t first = std::max(b.T, w.Top), last = std::min(b.T + b.H, w.Bottom);
+  TRegion region{first, {}};
+  if (first >= last) return region;
+  region.Rows.resize(static_cast<std::size_t>(last - first));
+  for (std::int64_t y = first; y < last; ++y) {
+    const TSpan s = rowOf(y - b.T);
+    const std::int64_t l = std::max(s.L, w.Left), r = std::min(s.R, w.Right - 1);
+    if (l <= r) region.Rows[static_cast<std::size_t>(y - first)].push_back({l, r});
   }
   return region;
 }
 
+TRegion EllipseRegion(const TBoxSize& b, const TWindow& w) {
+  return BoxRegion(b, w, [&](std::int64_t k) {
+    const TSpan s = EllipseRow(b.W, b.H, k);
+    return TSpan{b.L + s.L, b.L + s.R};
+  });
+}
+
 // A rectangle whose corners are quarters of an ew x eh ellipse.
-TRegion RoundRectRegion(const TBoxSize& b, std::int64_t ew, std::int64_t eh) {
+TRegion RoundRectRegion(const TBoxSize& b, std::int64_t ew, std::int64_t eh, const TWindow& w) {
   ew = std::min(ew < 0 ? -ew : ew, b.W);
   eh = std::min(eh < 0 ? -eh : eh, b.H);
-  TRegion region{b.T, {}};
-  region.Rows.resize(static_cast<std::size_t>(b.H));
-  for (std::int64_t j = 0; j < b.H; ++j) {
+  return BoxRegion(b, w, [&](std::int64_t j) {
     TSpan s{b.L, b.L + b.W - 1};
     const std::int64_t fromBottom = b.H - 1 - j;
     if (ew > 0 && eh > 0 && (j < eh / 2 || fromBottom < eh / 2)) {
       const TSpan e = EllipseRow(ew, eh, j < eh / 2 ? j : eh - 1 - fromBottom);
       s = {b.L + e.L, b.L + b.W - ew + e.R};
     }
-    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(j)].push_back(s);
-  }
-  return region;
+    return s;
+  });
 }
 
 }  // namespace
@@ -163,14 +199,16 @@ TRegion SectorOf(const TRegion& whole, const TSweep& sweep) {
 }
 
 // Even-odd rule at pixel centres, as a pixel row is crossed half way down.
-TRegion PolygonRegion(const TPoint* points, std::int32_t count) {
+TRegion PolygonRegion(const TPoint* points, std::int32_t count, const TWindow& w) {
   std::int64_t top = points[0].Y, bottom = points[0].Y;
   for (std::int32_t i = 1; i < count; ++i) {
     top = std::min<std::int64_t>(top, points[i].Y);
     bottom = std::max<std::int64_t>(bottom, points[i].Y);
   }
+  top = std::max(top, w.Top);
+  bottom = std::min(bottom, w.Bottom);
   TRegion region{top, {}};
-  if (bottom - top > kLargestShape) return region;
+  if (bottom <= top) return region;
   region.Rows.resize(static_cast<std::size_t>(bottom - top));
   std::vector<long double> crossings;
   for (std::int64_t y = top; y < bottom; ++y) {
@@ -185,8 +223,10 @@ TRegion PolygonRegion(const TPoint* points, std::int32_t count) {
     std::sort(crossings.begin(), crossings.end());
     for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
       // Pixels whose centre x + 0.5 lies in [from, to).
-      const auto l = static_cast<std::int64_t>(std::ceil(crossings[i] - 0.5L));
-      const auto r = static_cast<std::int64_t>(std::ceil(crossings[i + 1] - 0.5L)) - 1;
+      const long double from = std::clamp<long double>(crossings[i], w.Left - 1, w.Right + 1);
+      const long double to = std::clamp<long double>(crossings[i + 1], w.Left - 1, w.Right + 1);
+      const auto l = std::max(static_cast<std::int64_t>(std::ceil(from - 0.5L)), w.Left);
+      const auto r = std::min(static_cast<std::int64_t>(std::ceil(to - 0.5L)) - 1, w.Right - 1);
       if (l <= r) region.Rows[static_cast<std::size_t>(y - top)].push_back({l, r});
     }
   }
@@ -210,12 +250,16 @@ void PaintRegion(const TCanvas& canvas, const TRegion& region, const TShapePaint
   const TRect& c = canvas.Clip;
   const std::int64_t first = std::max<std::int64_t>(region.Top, c.Top);
   const std::int64_t last = std::min<std::int64_t>(region.Top + static_cast<std::int64_t>(region.Rows.size()), c.Bottom);
+  std::vector<TSpan> deep, scratch;
   for (std::int64_t y = first; y < last; ++y) {
+    if (paint.Pen) region.DeepRuns(y, paint.PenWidth, deep, scratch);
+    std::size_t d = 0;
     for (const TSpan& s : *region.Row(y)) {
       const std::int64_t l = std::max<std::int64_t>(s.L, c.Left), r = std::min<std::int64_t>(s.R, std::int64_t{c.Right} - 1);
       for (std::int64_t x = l; x <= r; ++x) {
+        while (d < deep.size() && deep[d].R < x) ++d;
         std::uint32_t& pixel = canvas.Row(y)[x];
-        const bool outline = paint.Pen && !region.DeepInside(x, y, paint.PenWidth);
+        const bool outline = paint.Pen && !(d < deep.size() && deep[d].L <= x);
         if (paint.OutlineOnly != nullptr) {
           if (outline && paint.OutlineOnly->Contains(x, y)) PlotInk(paint.Ink, pixel, x + y);
         } else if (outline) {
@@ -290,44 +334,60 @@ void TRasterSurface::PaintShape(const TRegion& region, bool fill, const TSweep* 
   PaintRegion(canvas, region, paint);
 }
 
+namespace {
+
+// The clip grown by the pen's reach, which is all a shape's outline test looks at; a pen too
+// wide for any pixel of the box to lie deeper than its reach needs no more than the clip.
+bool ShapeWindow(TRasterImage* target, const TRect& clip, const TBoxSize& b, std::int64_t reach, TWindow& w) {
+  TCanvas canvas;
+  if (!OpenCanvas(target, clip, canvas)) return false;
+  if (2 * reach + 1 > std::min(b.W, b.H)) reach = 0;
+  const TRect& c = canvas.Clip;
+  w = {c.Left - reach, c.Top - reach, std::int64_t{c.Right} + reach, std::int64_t{c.Bottom} + reach};
+  return true;
+}
+
+}  // namespace
+
 void TRasterSurface::Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = EllipseRegion(b);
-  PaintShape(region, true, nullptr);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
+  PaintShape(EllipseRegion(b, w), true, nullptr);
 }
 
 void TRasterSurface::RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew,
                                std::int32_t eh) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = RoundRectRegion(b, ew, eh);
-  PaintShape(region, true, nullptr);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
+  PaintShape(RoundRectRegion(b, ew, eh, w), true, nullptr);
 }
 
 void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
                          std::int32_t ys, std::int32_t xe, std::int32_t ye) {
   TBoxSize b;
-  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = EllipseRegion(b);
+  TWindow w;
+  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
   const TSweep sweep(b, xs, ys, xe, ye);
-  PaintShape(region, false, &sweep);
+  PaintShape(EllipseRegion(b, w), false, &sweep);
 }
 
 void TRasterSurface::Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
                          std::int32_t ys, std::int32_t xe, std::int32_t ye) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = SectorOf(EllipseRegion(b), TSweep(b, xs, ys, xe, ye));
-  PaintShape(region, true, nullptr);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
+  PaintShape(SectorOf(EllipseRegion(b, w), TSweep(b, xs, ys, xe, ye)), true, nullptr);
 }
 
 void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {
   if (points == nullptr || count < 2) return;
   if (brushStyle_ == bsSolid && count >= 3) {
-    const TRegion region = PolygonRegion(points, count);
     TCanvas canvas;
     if (OpenCanvas(target_, clip_, canvas)) {
+      const TRect& c = canvas.Clip;
+      const TRegion region = PolygonRegion(points, count, {c.Left, c.Top, c.Right, c.Bottom});
       TShapePaint fill;
       fill.Pen = false;
       fill.BrushArgb = brushRgb_ | kOpaque;
@@ -345,24 +405,40 @@ void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {
 // ---------------------------------------------------------------------------------------------
 // Pictures.
 
+// At its own size: a plain copy of the part inside the clip, with the far corner worked out in
+// 64 bits so a picture placed near the end of the coordinate range cannot wrap round.
 void TRasterSurface::DrawImage(std::int32_t x, std::int32_t y, const TRasterImage& picture) {
-  StretchDrawImage({x, y, x + picture.Width(), y + picture.Height()}, picture);
+  TCanvas canvas;
+  if (picture.IsNull() || !OpenCanvas(target_, clip_, canvas)) return;
+  const TRect& c = canvas.Clip;
+  const std::int64_t x0 = std::max<std::int64_t>(x, c.Left), x1 = std::min<std::int64_t>(std::int64_t{x} + picture.Width(), c.Right);
+  const std::int64_t y0 = std::max<std::int64_t>(y, c.Top), y1 = std::min<std::int64_t>(std::int64_t{y} + picture.Height(), c.Bottom);
+  const QImage& src = picture.Image();
+  for (std::int64_t row = y0; row < y1; ++row) {
+    const auto* in = reinterpret_cast<const std::uint32_t*>(src.constScanLine(static_cast<int>(row - y)));
+    std::uint32_t* out = canvas.Row(row);
+    for (std::int64_t col = x0; col < x1; ++col) out[col] = in[col - x] | kOpaque;
+  }
 }
 
 // Nearest pixel: the destination pixel's centre, scaled back, falls in the source pixel taken.
+// The rectangle may span more than 2^31 pixels, so its size and the products are wide; only
+// the rows and columns inside the clip are visited.
 void TRasterSurface::StretchDrawImage(const TRect& r, const TRasterImage& picture) {
   TCanvas canvas;
   if (picture.IsNull() || r.IsEmpty() || !OpenCanvas(target_, clip_, canvas)) return;
   const TRect& c = canvas.Clip;
-  const std::int64_t w = r.Width(), h = r.Height(), sw = picture.Width(), sh = picture.Height();
+  const std::int64_t w = std::int64_t{r.Right} - r.Left, h = std::int64_t{r.Bottom} - r.Top;
+  const std::int64_t sw = picture.Width(), sh = picture.Height();
   const std::int64_t x0 = std::max(r.Left, c.Left), x1 = std::min(r.Right, c.Right);
   const std::int64_t y0 = std::max(r.Top, c.Top), y1 = std::min(r.Bottom, c.Bottom);
   const QImage& src = picture.Image();
   for (std::int64_t y = y0; y < y1; ++y) {
-    const auto sy = static_cast<int>((2 * (y - r.Top) + 1) * sh / (2 * h));
+    const auto sy = static_cast<int>((TWide{2} * (y - r.Top) + 1) * sh / (TWide{2} * h));
     const auto* row = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy));
     std::uint32_t* out = canvas.Row(y);
-    for (std::int64_t x = x0; x < x1; ++x) out[x] = row[(2 * (x - r.Left) + 1) * sw / (2 * w)] | kOpaque;
+    for (std::int64_t x = x0; x < x1; ++x)
+      out[x] = row[static_cast<std::int64_t>((TWide{2} * (x - r.Left) + 1) * sw / (TWide{2} * w))] | kOpaque;
   }
 }
 

@@ -1,6 +1,8 @@
 #include "chart/chart_canvas.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstdint>
 #include <cstring>
 
@@ -23,32 +25,36 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
   surface_.SetPen(ColorToRGB(pen.Color()), pen.Width(), pen.Style(), pen.Mode());
 }
 
-// Ring k runs along columns L + k and R - k and rows T + k and B - k. While a ring lies wholly
-// outside the clip around it, so do all before it; once the crossed rings have left the clip on
-// every side, so do all after it. Only the rings between are drawn; the pen ends where the last
-// ring would leave it.
+// Ring k draws along column L + k, row T + k, column R - k and row B - k, so it can touch the clip
+// only when one of those lies in the clip's columns or rows: four runs of k, each no longer than
+// the clip. Only the rings in them are drawn; the pen ends where the last ring would leave it.
 void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count) {
   if (count <= 0) return;
   const std::int64_t left = r.Left, top = r.Top, right = std::int64_t{r.Right} - 1, bottom = std::int64_t{r.Bottom} - 1;
   const TRect c = surface_.ClipRect();
-  // Rings before `first` enclose the clip with room to spare.
-  const std::int64_t first = std::clamp<std::int64_t>(
-      std::min({std::int64_t{c.Left} - left, std::int64_t{c.Top} - top, right - (c.Right - 1), bottom - (c.Bottom - 1)}), 0,
-      count);
-  // From `beyond` on, the crossed rings lie past the clip on all four sides.
-  const std::int64_t beyond = std::clamp<std::int64_t>(
-      std::max({std::int64_t{c.Right} - left, std::int64_t{c.Bottom} - top, right - (c.Left - 1), bottom - (c.Top - 1)}) + 1,
-      first, count);
-  for (std::int64_t k = first; k < beyond; ++k) {
-    const auto l = static_cast<std::int32_t>(left + k), t = static_cast<std::int32_t>(top + k);
-    const auto rr = static_cast<std::int32_t>(right - k), b = static_cast<std::int32_t>(bottom - k);
-    SetPen(topLeft);
-    MovePenTo(l, b);
-    LinePenTo(l, t);
-    LinePenTo(rr, t);
-    SetPen(bottomRight);
-    LinePenTo(rr, b);
-    LinePenTo(l - 1, b);
+  // k with lo <= base + sign * k < hi, within 0 .. count - 1.
+  auto run = [count](std::int64_t base, std::int64_t sign, std::int64_t lo, std::int64_t hi) {
+    const std::int64_t a = sign > 0 ? lo - base : base - hi + 1, b = sign > 0 ? hi - base : base - lo + 1;
+    return std::pair{std::max<std::int64_t>(a, 0), std::min<std::int64_t>(b, count)};
+  };
+  std::array<std::pair<std::int64_t, std::int64_t>, 4> runs = {
+      run(left, 1, c.Left, c.Right), run(top, 1, c.Top, c.Bottom), run(right, -1, c.Left, c.Right),
+      run(bottom, -1, c.Top, c.Bottom)};
+  std::sort(runs.begin(), runs.end());
+  std::int64_t next = 0;  // rings below this are drawn or known not to touch the clip
+  for (const auto& [from, to] : runs) {
+    for (std::int64_t k = std::max(from, next); k < to; ++k) {
+      const auto l = static_cast<std::int32_t>(left + k), t = static_cast<std::int32_t>(top + k);
+      const auto rr = static_cast<std::int32_t>(right - k), b = static_cast<std::int32_t>(bottom - k);
+      SetPen(topLeft);
+      MovePenTo(l, b);
+      LinePenTo(l, t);
+      LinePenTo(rr, t);
+      SetPen(bottomRight);
+      LinePenTo(rr, b);
+      LinePenTo(l - 1, b);
+    }
+    next = std::max(next, to);
   }
   SetPen(bottomRight);
   const std::int64_t k = count - 1;

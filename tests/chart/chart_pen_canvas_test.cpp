@@ -101,7 +101,7 @@ TEST_F(CanvasFixture, FramedBorderCostsTheRingsThatReachTheImage) {
     TRect r;
     std::int32_t count;
   } rows[] = {{{0, 0, 40, 20}, 3}, {{0, 0, 40, 20}, 15}, {{-30, -30, 70, 50}, 45}, {{5, 5, 12, 9}, 200},
-              {{-500, -400, 600, 700}, 1000}};
+              {{-500, -400, 600, 700}, 1000}, {{0, 0, 3000, 2000}, 2500}, {{-2000, 3, 30, 2500}, 3000}};
   for (const auto& row : rows) {
     TRasterImage expected(40, 20);
     window = TRasterImage(40, 20);
@@ -113,6 +113,8 @@ TEST_F(CanvasFixture, FramedBorderCostsTheRingsThatReachTheImage) {
   }
   const auto start = std::chrono::steady_clock::now();
   canvas.FramedBorder({0, 0, 40, 20}, clWhite, clGray, std::numeric_limits<std::int32_t>::max());
+  canvas.FramedBorder({0, 0, std::numeric_limits<std::int32_t>::max(), 20}, clWhite, clGray,
+                      std::numeric_limits<std::int32_t>::max());
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
 }
 

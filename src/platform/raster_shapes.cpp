@@ -36,12 +36,51 @@ struct TSpan {
   std::int64_t L, R;  // inclusive
 };
 
+namespace {
+
+struct TBoxSize {
+  std::int64_t L, T, W, H;
+};
+
+// Corners in any order; empty or too large boxes give false.
+bool NormalBox(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, TBoxSize& box) {
+  box = {std::min(x0, x1), std::min(y0, y1), x0 > x1 ? x0 - x1 : x1 - x0, y0 > y1 ? y0 - y1 : y1 - y0};
+  return box.W > 0 && box.H > 0 && box.W <= kLargestShape && box.H <= kLargestShape;
+}
+
+// Row k (0 .. h - 1) of the ellipse inscribed in a w x h box: the columns, from 0, whose pixel
+// centres lie inside it. In half pixels from the centre a centre lies at (2i + 1 - w, 2k + 1 - h),
+// and it is inside when dx^2 h^2 + dy^2 w^2 <= w^2 h^2.
+TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
+  const std::int64_t dy = 2 * k + 1 - h;
+  const TWide w2 = TWide{w} * w, h2 = TWide{h} * h;
+  const std::int64_t m = ISqrt((w2 * h2 - TWide{dy} * dy * w2) / h2);
+  return {CeilDiv2(w - 1 - m), FloorDiv(w - 1 + m, 2)};
+}
+
+
+// The deep run of row y of the ellipse in box b: the pixels whose neighbours `reach` steps left,
+// right, up and down are inside it.
+void EllipseDeepRun(const TBoxSize& b, std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep) {
+  const std::int64_t k = y - b.T;
+  if (k - reach < 0 || k + reach >= b.H) return;
+  const TSpan mid = EllipseRow(b.W, b.H, k), up = EllipseRow(b.W, b.H, k - reach), down = EllipseRow(b.W, b.H, k + reach);
+  const std::int64_t l = std::max({mid.L + reach, up.L, down.L}), r = std::min({mid.R - reach, up.R, down.R});
+  if (l <= r) deep.push_back({b.L + l, b.L + r});
+}
+
+}  // namespace
+
 // A set of pixels as runs per row, rows from Top down. Only the rows and columns of the window
 // the drawing can reach are held (the clip, grown by the pen's width), so a shape far larger than
 // the image costs what its visible part costs.
 struct TRegion {
   std::int64_t Top = 0;
   std::vector<std::vector<TSpan>> Rows;
+  // Set for a whole ellipse, whose pixels are the pixel centres inside a convex outline: a pixel
+  // is then deep inside exactly when the four pixels `reach` steps away are inside, so the test
+  // needs three rows of the box, computed on the spot, instead of every row within reach.
+  const TBoxSize* Ellipse = nullptr;
 
   const std::vector<TSpan>* Row(std::int64_t y) const {
     if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
@@ -52,6 +91,10 @@ struct TRegion {
   // intersection of those over all dy. A row outside the set leaves nothing.
   void DeepRuns(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep, std::vector<TSpan>& scratch) const {
     deep.clear();
+    if (Ellipse != nullptr) {
+      EllipseDeepRun(*Ellipse, y, reach, deep);
+      return;
+    }
     for (std::int64_t dy = -reach; dy <= reach; ++dy) {
       const std::vector<TSpan>* row = Row(y + dy);
       if (row == nullptr) {
@@ -91,26 +134,6 @@ struct TWindow {
 };
 
 namespace {
-
-struct TBoxSize {
-  std::int64_t L, T, W, H;
-};
-
-// Corners in any order; empty or too large boxes give false.
-bool NormalBox(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, TBoxSize& box) {
-  box = {std::min(x0, x1), std::min(y0, y1), x0 > x1 ? x0 - x1 : x1 - x0, y0 > y1 ? y0 - y1 : y1 - y0};
-  return box.W > 0 && box.H > 0 && box.W <= kLargestShape && box.H <= kLargestShape;
-}
-
-// Row k (0 .. h - 1) of the ellipse inscribed in a w x h box: the columns, from 0, whose pixel
-// centres lie inside it. In half pixels from the centre a centre lies at (2i + 1 - w, 2k + 1 - h),
-// and it is inside when dx^2 h^2 + dy^2 w^2 <= w^2 h^2.
-TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
-  const std::int64_t dy = 2 * k + 1 - h;
-  const TWide w2 = TWide{w} * w, h2 = TWide{h} * h;
-  const std::int64_t m = ISqrt((w2 * h2 - TWide{dy} * dy * w2) / h2);
-  return {CeilDiv2(w - 1 - m), FloorDiv(w - 1 + m, 2)};
-}
 
 // Rows of the box inside the window, each run cut to the window's columns.
 template <class TRowFn>
@@ -349,11 +372,14 @@ bool ShapeWindow(TRasterImage* target, const TRect& clip, const TBoxSize& b, std
 
 }  // namespace
 
+// An ellipse's outline test needs no rows beyond the clip (see TRegion::Ellipse).
 void TRasterSurface::Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
   TBoxSize b;
   TWindow w;
-  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
-  PaintShape(EllipseRegion(b, w), true, nullptr);
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
+  TRegion region = EllipseRegion(b, w);
+  region.Ellipse = &b;
+  PaintShape(region, true, nullptr);
 }
 
 void TRasterSurface::RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew,
@@ -368,9 +394,11 @@ void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std:
                          std::int32_t ys, std::int32_t xe, std::int32_t ye) {
   TBoxSize b;
   TWindow w;
-  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
+  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
   const TSweep sweep(b, xs, ys, xe, ye);
-  PaintShape(EllipseRegion(b, w), false, &sweep);
+  TRegion region = EllipseRegion(b, w);
+  region.Ellipse = &b;
+  PaintShape(region, false, &sweep);
 }
 
 void TRasterSurface::Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,

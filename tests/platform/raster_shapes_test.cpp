@@ -118,10 +118,21 @@ TEST(Shapes, DegenerateBoxesAndDegenerateCornersMeetTheirNeighbours) {
   a.s.RoundRect(3, 4, 30, 20, 0, 0);
   b.s.Rectangle(3, 4, 30, 20);
   EXPECT_TRUE(a.img.Image() == b.img.Image());
+  // (The ellipse finds its outline from three rows, the rounded rectangle from every row in
+  // reach: the two must agree for any pen.)
+  for (const std::int32_t width : {1, 2, 3, 5, 8}) {
+    Surface c(width), d(width);
+    c.s.RoundRect(3, 4, 30, 20, 27, 16);
+    d.s.Ellipse(3, 4, 30, 20);
+    EXPECT_TRUE(c.img.Image() == d.img.Image()) << width;
+    Surface e(width), f(width);
+    e.s.RoundRect(-7, -3, 44, 36, 51, 39);
+    f.s.Ellipse(-7, -3, 44, 36);
+    EXPECT_TRUE(e.img.Image() == f.img.Image()) << width;
+  }
   Surface c, d;
   c.s.RoundRect(3, 4, 30, 20, 27, 16);
   d.s.Ellipse(3, 4, 30, 20);
-  EXPECT_TRUE(c.img.Image() == d.img.Image());
   // A pie whose start and end directions agree is the whole ellipse.
   Surface e;
   e.s.Pie(3, 4, 30, 20, 30, 12, 31, 12);
@@ -253,6 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
         CostRow{"round_rect_in_the_largest_box", [](TRasterSurface& s) { s.RoundRect(-Big / 2, -Big / 2, Big / 2, Big / 2, 5000, 5000); }, Brush},
         CostRow{"polygon_over_two_billion_rows", [](TRasterSurface& s) { const TPoint p[] = {{-Huge, -Huge}, {Huge, 0}, {-Huge, Huge}}; s.Polygon(p, 3); }, Brush},
         CostRow{"outline_pen_wider_than_the_box_is_all_pen", [](TRasterSurface& s) { s.SetPen(Pen, 1 << 30); s.Ellipse(-8000, -8000, 8400, 8300); }, Pen},
+        CostRow{"outline_pen_of_half_the_largest_box", [](TRasterSurface& s) { s.SetPen(Pen, Big / 2 - 1); s.Ellipse(200 - Big / 2, 150 - Big / 2, 200 + Big / 2, 150 + Big / 2); }, Brush},
         CostRow{"picture_stretched_past_two_billion_pixels", [](TRasterSurface& s) {
           TRasterImage picture(2, 1);
           picture.Row(0)[0] = 0xFF000000u | ColorRefToRgb(Brush);

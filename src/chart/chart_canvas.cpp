@@ -8,6 +8,12 @@
 
 namespace ninetrace {
 
+namespace {
+
+std::int32_t Saturate(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
 void TChartCanvas::SetWindowImage(TRasterImage* image) {
   window_ = image;
   surface_.SetTarget(image);
@@ -44,8 +50,8 @@ void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std
   std::int64_t next = 0;  // rings below this are drawn or known not to touch the clip
   for (const auto& [from, to] : runs) {
     for (std::int64_t k = std::max(from, next); k < to; ++k) {
-      const auto l = static_cast<std::int32_t>(left + k), t = static_cast<std::int32_t>(top + k);
-      const auto rr = static_cast<std::int32_t>(right - k), b = static_cast<std::int32_t>(bottom - k);
+      // A side pushed past the 32-bit range lies outside any image: held at the range's end.
+      const std::int32_t l = Saturate(left + k), t = Saturate(top + k), rr = Saturate(right - k), b = Saturate(bottom - k);
       SetPen(topLeft);
       MovePenTo(l, b);
       LinePenTo(l, t);
@@ -58,8 +64,7 @@ void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std
   }
   SetPen(bottomRight);
   const std::int64_t k = count - 1;
-  MovePenTo(static_cast<std::int32_t>(std::clamp<std::int64_t>(left + k - 1, INT32_MIN, INT32_MAX)),
-            static_cast<std::int32_t>(std::clamp<std::int64_t>(bottom - k, INT32_MIN, INT32_MAX)));
+  MovePenTo(Saturate(left + k - 1), Saturate(bottom - k));
 }
 
 void TChartCanvas::Draw(std::int32_t x, std::int32_t y, const TRasterImage* picture) {

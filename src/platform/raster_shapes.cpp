@@ -186,6 +186,44 @@ class TSweep {
   }
   bool Contains(std::int64_t x, std::int64_t y) const { return Relative(Angle(2 * x + 1 - cx2_, 2 * y + 1 - cy2_)) <= span_; }
 
+  // The runs of pixels l..r of row y inside the sweep, appended to `out`. Along a row the
+  // direction from the centre turns one way only, so being inside can change only where the row
+  // crosses the start or the end direction, or passes the centre: the pixels near those places
+  // are tested one by one, and each stretch between them by one of its pixels.
+  void AddRuns(std::int64_t y, std::int64_t l, std::int64_t r, std::vector<TSpan>& out) const {
+    std::int64_t marks[16];
+    std::size_t n = 0;
+    auto near = [&](long double x) {
+      if (!(x > static_cast<long double>(l) - 3 && x < static_cast<long double>(r) + 3)) return;
+      const auto c = static_cast<std::int64_t>(std::floor(x));
+      for (std::int64_t d = -2; d <= 2; ++d) marks[n++] = c + d;
+    };
+    const long double dy2 = static_cast<long double>(2 * y + 1 - cy2_);
+    for (const long double a : {start_, start_ + span_}) {
+      const long double sine = std::sin(a), cosine = std::cos(a);
+      // The ray's points have dx = t cos a, dy = -t sin a with t > 0.
+      if (sine != 0 && -dy2 / sine > 0) near((-dy2 * cosine / sine + static_cast<long double>(cx2_ - 1)) / 2);
+    }
+    near(static_cast<long double>(cx2_ - 1) / 2);
+    std::sort(marks, marks + n);
+    auto add = [&](std::int64_t from, std::int64_t to) {  // from..to inclusive is inside
+      if (!out.empty() && out.back().R + 1 == from) out.back().R = to;
+      else out.push_back({from, to});
+    };
+    std::int64_t x = l;
+    for (std::size_t i = 0; i <= n && x <= r; ++i) {
+      const std::int64_t mark = i < n ? std::clamp(marks[i], l - 1, r + 1) : r + 1;
+      if (x < mark) {  // a stretch without a change
+        if (Contains(x, y)) add(x, mark - 1);
+        x = mark;
+      }
+      if (x == mark && x <= r) {
+        if (Contains(x, y)) add(x, x);
+        ++x;
+      }
+    }
+  }
+
  private:
   // Screen rows grow downwards, so counter-clockwise means towards smaller y.
   static long double Angle(std::int64_t dx, std::int64_t dy) {
@@ -208,15 +246,7 @@ TRegion SectorOf(const TRegion& whole, const TSweep& sweep) {
   region.Rows.resize(whole.Rows.size());
   for (std::size_t k = 0; k < whole.Rows.size(); ++k) {
     const std::int64_t y = whole.Top + static_cast<std::int64_t>(k);
-    for (const TSpan& s : whole.Rows[k]) {
-      bool open = false;
-      for (std::int64_t x = s.L; x <= s.R; ++x) {
-        const bool in = sweep.Contains(x, y);
-        if (in && !open) region.Rows[k].push_back({x, x});
-        if (in) region.Rows[k].back().R = x;
-        open = in;
-      }
-    }
+    for (const TSpan& s : whole.Rows[k]) sweep.AddRuns(y, s.L, s.R, region.Rows[k]);
   }
   return region;
 }

@@ -59,15 +59,33 @@ TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
 }
 
 
-// The deep run of row y of the ellipse in box b: the pixels whose neighbours `reach` steps left,
-// right, up and down are inside it.
-void EllipseDeepRun(const TBoxSize& b, std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep) {
-  const std::int64_t k = y - b.T;
-  if (k - reach < 0 || k + reach >= b.H) return;
-  const TSpan mid = EllipseRow(b.W, b.H, k), up = EllipseRow(b.W, b.H, k - reach), down = EllipseRow(b.W, b.H, k + reach);
-  const std::int64_t l = std::max({mid.L + reach, up.L, down.L}), r = std::min({mid.R - reach, up.R, down.R});
-  if (l <= r) deep.push_back({b.L + l, b.L + r});
-}
+// A box with corners rounded as quarters of an ew x eh ellipse (at its full size, an ellipse),
+// row by row: the pixel centres inside a convex outline.
+struct TRoundedBox {
+  TBoxSize Box;
+  std::int64_t Ew, Eh;
+
+  TRoundedBox(const TBoxSize& b, std::int64_t ew, std::int64_t eh)
+      : Box(b), Ew(std::min(ew < 0 ? -ew : ew, b.W)), Eh(std::min(eh < 0 ? -eh : eh, b.H)) {}
+  // Row j of the box, from 0: its run, in image columns.
+  TSpan Row(std::int64_t j) const {
+    const std::int64_t fromBottom = Box.H - 1 - j;
+    if (Ew > 0 && Eh > 0 && (j < Eh / 2 || fromBottom < Eh / 2)) {
+      const TSpan e = EllipseRow(Ew, Eh, j < Eh / 2 ? j : Eh - 1 - fromBottom);
+      return {Box.L + e.L, Box.L + Box.W - Ew + e.R};
+    }
+    return {Box.L, Box.L + Box.W - 1};
+  }
+  // The pixels of image row y whose neighbours `reach` steps left, right, up and down are inside:
+  // in a convex outline those four decide for every pixel between them.
+  void DeepRun(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep) const {
+    const std::int64_t k = y - Box.T;
+    if (k - reach < 0 || k + reach >= Box.H) return;
+    const TSpan mid = Row(k), up = Row(k - reach), down = Row(k + reach);
+    const std::int64_t l = std::max({mid.L + reach, up.L, down.L}), r = std::min({mid.R - reach, up.R, down.R});
+    if (l <= r) deep.push_back({l, r});
+  }
+};
 
 }  // namespace
 
@@ -77,10 +95,11 @@ void EllipseDeepRun(const TBoxSize& b, std::int64_t y, std::int64_t reach, std::
 struct TRegion {
   std::int64_t Top = 0;
   std::vector<std::vector<TSpan>> Rows;
-  // Set for a whole ellipse, whose pixels are the pixel centres inside a convex outline: a pixel
-  // is then deep inside exactly when the four pixels `reach` steps away are inside, so the test
-  // needs three rows of the box, computed on the spot, instead of every row within reach.
-  const TBoxSize* Ellipse = nullptr;
+  // Set for a whole ellipse or rounded box, whose pixels are the pixel centres inside a convex
+  // outline: a pixel is then deep inside exactly when the four pixels `reach` steps away are
+  // inside, so the test needs three rows of the box, computed on the spot, instead of every row
+  // within reach.
+  const TRoundedBox* Convex = nullptr;
 
   const std::vector<TSpan>* Row(std::int64_t y) const {
     if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
@@ -91,8 +110,8 @@ struct TRegion {
   // intersection of those over all dy. A row outside the set leaves nothing.
   void DeepRuns(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep, std::vector<TSpan>& scratch) const {
     deep.clear();
-    if (Ellipse != nullptr) {
-      EllipseDeepRun(*Ellipse, y, reach, deep);
+    if (Convex != nullptr) {
+      Convex->DeepRun(y, reach, deep);
       return;
     }
     for (std::int64_t dy = -reach; dy <= reach; ++dy) {
@@ -150,26 +169,8 @@ TRegion BoxRegion(const TBoxSize& b, const TWindow& w, TRowFn rowOf) {
   return region;
 }
 
-TRegion EllipseRegion(const TBoxSize& b, const TWindow& w) {
-  return BoxRegion(b, w, [&](std::int64_t k) {
-    const TSpan s = EllipseRow(b.W, b.H, k);
-    return TSpan{b.L + s.L, b.L + s.R};
-  });
-}
-
-// A rectangle whose corners are quarters of an ew x eh ellipse.
-TRegion RoundRectRegion(const TBoxSize& b, std::int64_t ew, std::int64_t eh, const TWindow& w) {
-  ew = std::min(ew < 0 ? -ew : ew, b.W);
-  eh = std::min(eh < 0 ? -eh : eh, b.H);
-  return BoxRegion(b, w, [&](std::int64_t j) {
-    TSpan s{b.L, b.L + b.W - 1};
-    const std::int64_t fromBottom = b.H - 1 - j;
-    if (ew > 0 && eh > 0 && (j < eh / 2 || fromBottom < eh / 2)) {
-      const TSpan e = EllipseRow(ew, eh, j < eh / 2 ? j : eh - 1 - fromBottom);
-      s = {b.L + e.L, b.L + b.W - ew + e.R};
-    }
-    return s;
-  });
+TRegion RoundedRegion(const TRoundedBox& shape, const TWindow& w) {
+  return BoxRegion(shape.Box, w, [&](std::int64_t j) { return shape.Row(j); });
 }
 
 }  // namespace
@@ -402,13 +403,14 @@ bool ShapeWindow(TRasterImage* target, const TRect& clip, const TBoxSize& b, std
 
 }  // namespace
 
-// An ellipse's outline test needs no rows beyond the clip (see TRegion::Ellipse).
+// Ellipses and rounded boxes need no rows beyond the clip for their outline (TRegion::Convex).
 void TRasterSurface::Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
   TBoxSize b;
   TWindow w;
   if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
-  TRegion region = EllipseRegion(b, w);
-  region.Ellipse = &b;
+  const TRoundedBox shape(b, b.W, b.H);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
   PaintShape(region, true, nullptr);
 }
 
@@ -416,8 +418,11 @@ void TRasterSurface::RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1
                                std::int32_t eh) {
   TBoxSize b;
   TWindow w;
-  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
-  PaintShape(RoundRectRegion(b, ew, eh, w), true, nullptr);
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
+  const TRoundedBox shape(b, ew, eh);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
+  PaintShape(region, true, nullptr);
 }
 
 void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
@@ -426,8 +431,9 @@ void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std:
   TWindow w;
   if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
   const TSweep sweep(b, xs, ys, xe, ye);
-  TRegion region = EllipseRegion(b, w);
-  region.Ellipse = &b;
+  const TRoundedBox shape(b, b.W, b.H);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
   PaintShape(region, false, &sweep);
 }
 
@@ -436,7 +442,7 @@ void TRasterSurface::Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std:
   TBoxSize b;
   TWindow w;
   if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
-  PaintShape(SectorOf(EllipseRegion(b, w), TSweep(b, xs, ys, xe, ye)), true, nullptr);
+  PaintShape(SectorOf(RoundedRegion(TRoundedBox(b, b.W, b.H), w), TSweep(b, xs, ys, xe, ye)), true, nullptr);
 }
 
 void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {

@@ -265,6 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
         CostRow{"polygon_over_two_billion_rows", [](TRasterSurface& s) { const TPoint p[] = {{-Huge, -Huge}, {Huge, 0}, {-Huge, Huge}}; s.Polygon(p, 3); }, Brush},
         CostRow{"outline_pen_wider_than_the_box_is_all_pen", [](TRasterSurface& s) { s.SetPen(Pen, 1 << 30); s.Ellipse(-8000, -8000, 8400, 8300); }, Pen},
         CostRow{"pie_with_a_pen_almost_half_its_box", [](TRasterSurface& s) { s.SetPen(Pen, 7000); s.Pie(-7800, -7850, 8200, 8150, 8200, 150, 200, -7850); }, Pen, {300, 50}},
+        CostRow{"rounded_box_with_a_pen_of_a_quarter_of_it", [](TRasterSurface& s) { s.SetPen(Pen, Big / 4); s.RoundRect(-Big / 2, -Big / 2, Big / 2, Big / 2, Big / 3, Big / 3); }, Brush},
         CostRow{"outline_pen_of_half_the_largest_box", [](TRasterSurface& s) { s.SetPen(Pen, Big / 2 - 1); s.Ellipse(200 - Big / 2, 150 - Big / 2, 200 + Big / 2, 150 + Big / 2); }, Brush},
         CostRow{"picture_stretched_past_two_billion_pixels", [](TRasterSurface& s) {
           TRasterImage picture(2, 1);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "app/display_guard.h"
 #include "app/error_report.h"
 #include "app/info_request.h"
 #include "app/main_window.h"
@@ -11,6 +12,8 @@
 #include "app/stop_signal_notifier.h"
 #include "app/window_options.h"
 #include "platform/process_signals.h"
+
+#include <memory>
 
 int main(int argc, char** argv) {
   ninetrace::IgnoreFileSizeSignal();
@@ -23,7 +26,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ninetrace: %s\n(ninetrace --help shows the options)\n", problem->c_str());
     return 2;
   }
-  ninetrace::TApplication app(argc, argv);
+  auto app = [&] {
+    const ninetrace::TDisplayGuard noDisplay;
+    return std::make_unique<ninetrace::TApplication>(argc, argv);
+  }();
   // Qt takes its own options (-platform, -display) out first.
   const ninetrace::TWindowOptions options = ninetrace::ParseWindowOptions(QApplication::arguments().mid(1));
   // A failure in start-up or in the loop reaches the person as an error box; the program then

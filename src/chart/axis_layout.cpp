@@ -1,7 +1,6 @@
 // How an axis takes its room from the chart rectangle, its label step and its label texts.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "chart/axis_panel.h"
@@ -26,25 +25,6 @@ double NextNiceStep(double x) {
 }  // namespace
 
 double AxisNextNiceStep(double x) { return NextNiceStep(x); }
-
-// "#,##0.###": grouped integer part, up to three decimals without trailing zeros.
-QString FormatAxisValue(double value) {
-  // Sized to the value: 1e300 has 301 integer digits, and every one of them is shown.
-  const int length = std::snprintf(nullptr, 0, "%.3f", value);
-  if (length <= 0) return QString();
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::snprintf(text.data(), text.size(), "%.3f", value);
-  text.resize(static_cast<std::size_t>(length));
-  QString s = QString::fromStdString(text);
-  while (s.endsWith('0')) s.chop(1);
-  if (s.endsWith('.')) s.chop(1);
-  if (s == "-0") s = "0";
-  const bool negative = s.startsWith('-');
-  if (negative) s.remove(0, 1);
-  const qsizetype point = s.indexOf('.');
-  for (qsizetype i = (point < 0 ? s.size() : point) - 3; i > 0; i -= 3) s.insert(i, ',');
-  return negative ? "-" + s : s;
-}
 
 QString TChartAxis::LabelText(double value) const {
   QString text = FormatAxisValue(value);

@@ -1,5 +1,8 @@
 #include "chart/chart.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "chart/chart_errors.h"
 #include "chart/chart_math.h"
 #include "chart/chart_series.h"
@@ -133,6 +136,16 @@ std::int32_t TChart::WallDepth(const TChartAxis& axis) const {
   return 0;
 }
 
+namespace {
+
+// The rectangle moved in by n on every side; huge widths saturate instead of wrapping round.
+TRect Inset(const TRect& r, std::int32_t n) {
+  auto at = [](std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return {at(std::int64_t{r.Left} + n), at(std::int64_t{r.Top} + n), at(std::int64_t{r.Right} - n), at(std::int64_t{r.Bottom} - n)};
+}
+
+}  // namespace
+
 void TChart::DrawPanelFrame(const TRect& bounds) {
   TRect r = bounds;
   auto bevel = [&](TPanelBevel kind) {
@@ -140,14 +153,14 @@ void TChart::DrawPanelFrame(const TRect& bounds) {
     const bool lowered = kind == bvLowered;
     const std::int32_t n = bevelWidth_;
     canvas_.FramedBorder(r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, n);
-    r = {r.Left + n, r.Top + n, r.Right - n, r.Bottom - n};
+    r = Inset(r, n);
   };
   canvas_.SetBrushStyle(bsClear);
   bevel(bevelOuter_);
   if (borderWidth_ > 0) {
     const std::int32_t b = borderWidth_;
     canvas_.FramedBorder(r, Color(), Color(), b);
-    r = {r.Left + b, r.Top + b, r.Right - b, r.Bottom - b};
+    r = Inset(r, b);
   }
   bevel(bevelInner_);
 }

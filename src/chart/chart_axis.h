@@ -28,8 +28,18 @@ struct TChartFont {
 
 enum class TAxisKind { Bottom, Top, Left, Right, Depth };
 
-// A label value as "#,##0.###": grouped integer digits, at most three decimals, any magnitude.
+// The thousands and decimal separators a label is written with.
+struct TNumberSeparators {
+  QString Thousands = QStringLiteral(",");
+  QString Decimal = QStringLiteral(".");
+};
+// The current numeric locale's (LC_NUMERIC) separators; "," and "." in the C locale.
+TNumberSeparators LocaleNumberSeparators();
+
+// A label value as "#,##0.###": integer digits grouped by three, at most three decimals without
+// trailing zeros, any magnitude; separators from the current locale, or the ones given.
 QString FormatAxisValue(double value);
+QString FormatAxisValue(double value, const TNumberSeparators& separators);
 // 1, 2, 5, 10, 20, 50, ...: the next label step up from x.
 double AxisNextNiceStep(double x);
 

@@ -1,9 +1,18 @@
 #include "chart/chart_canvas.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
+#include <cstdint>
 #include <cstring>
 
 namespace ninetrace {
+
+namespace {
+
+std::int32_t Saturate(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
 
 void TChartCanvas::SetWindowImage(TRasterImage* image) {
   window_ = image;
@@ -22,19 +31,40 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
   surface_.SetPen(ColorToRGB(pen.Color()), pen.Width(), pen.Style(), pen.Mode());
 }
 
+// Ring k draws along column L + k, row T + k, column R - k and row B - k, so it can touch the clip
+// only when one of those lies in the clip's columns or rows: four runs of k, each no longer than
+// the clip. Only the rings in them are drawn; the pen ends where the last ring would leave it.
 void TChartCanvas::FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count) {
-  r.Right -= 1;
-  r.Bottom -= 1;
-  for (std::int32_t i = 0; i < count; ++i) {
-    SetPen(topLeft);
-    MovePenTo(r.Left, r.Bottom);
-    LinePenTo(r.Left, r.Top);
-    LinePenTo(r.Right, r.Top);
-    SetPen(bottomRight);
-    LinePenTo(r.Right, r.Bottom);
-    LinePenTo(r.Left - 1, r.Bottom);
-    r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+  if (count <= 0) return;
+  const std::int64_t left = r.Left, top = r.Top, right = std::int64_t{r.Right} - 1, bottom = std::int64_t{r.Bottom} - 1;
+  const TRect c = surface_.ClipRect();
+  // k with lo <= base + sign * k < hi, within 0 .. count - 1.
+  auto run = [count](std::int64_t base, std::int64_t sign, std::int64_t lo, std::int64_t hi) {
+    const std::int64_t a = sign > 0 ? lo - base : base - hi + 1, b = sign > 0 ? hi - base : base - lo + 1;
+    return std::pair{std::max<std::int64_t>(a, 0), std::min<std::int64_t>(b, count)};
+  };
+  std::array<std::pair<std::int64_t, std::int64_t>, 4> runs = {
+      run(left, 1, c.Left, c.Right), run(top, 1, c.Top, c.Bottom), run(right, -1, c.Left, c.Right),
+      run(bottom, -1, c.Top, c.Bottom)};
+  std::sort(runs.begin(), runs.end());
+  std::int64_t next = 0;  // rings below this are drawn or known not to touch the clip
+  for (const auto& [from, to] : runs) {
+    for (std::int64_t k = std::max(from, next); k < to; ++k) {
+      // A side pushed past the 32-bit range lies outside any image: held at the range's end.
+      const std::int32_t l = Saturate(left + k), t = Saturate(top + k), rr = Saturate(right - k), b = Saturate(bottom - k);
+      SetPen(topLeft);
+      MovePenTo(l, b);
+      LinePenTo(l, t);
+      LinePenTo(rr, t);
+      SetPen(bottomRight);
+      LinePenTo(rr, b);
+      LinePenTo(l - 1, b);
+    }
+    next = std::max(next, to);
   }
+  SetPen(bottomRight);
+  const std::int64_t k = count - 1;
+  MovePenTo(Saturate(left + k - 1), Saturate(bottom - k));
 }
 
 void TChartCanvas::Draw(std::int32_t x, std::int32_t y, const TRasterImage* picture) {

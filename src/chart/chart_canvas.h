@@ -53,7 +53,8 @@ class TChartCanvas {
   void EraseBackground(const TRect& r) { FillRect(r); }
   void Rectangle(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) { surface_.Rectangle(x0, y0, x1, y1); }
   void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
-  // `count` rings of one-pixel lines, top-left and bottom-right colours, shrinking inward.
+  // `count` rings of one-pixel lines, top-left and bottom-right colours, shrinking inward (and,
+  // once they have crossed, growing inverted); rings that cannot reach the clip are not walked.
   void FramedBorder(TRect r, TColor topLeft, TColor bottomRight, std::int32_t count);
 
   // Shapes in the box (x0, y0) .. (x1, y1), right and bottom exclusive; arcs and pies sweep
@@ -99,6 +100,14 @@ class TChartCanvas {
 
   // Pen black 1 solid, brush white solid, font colour black, background white, transparent.
   void ResetCanvas();
+
+  // Two capability queries of the canvas interface; this canvas answers false to both. The
+  // first, when true, would forbid clipping (series then draw unclipped); nothing here depends
+  // on the second.
+  bool ForbidsClipping() const { return false; }
+  bool SecondQuery() const { return false; }
+  // Copies the settings of another canvas: its monochrome flag (with the effects of SetMonochrome).
+  void AssignSettings(const TChartCanvas& other) { SetMonochrome(other.Monochrome()); }
 
   // Buffered display: frames are drawn into the off-screen image and copied to the window.
   bool BufferedDisplay() const { return buffered_; }

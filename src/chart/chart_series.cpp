@@ -188,6 +188,7 @@ void TChartSeries::ComputeDrawRange() {
 }
 
 void TChartSeries::DrawSeriesPass(TChartCanvas& canvas, bool clipPoints) {
+  clipPoints = clipPoints && !canvas.ForbidsClipping();
   ComputeDrawRange();
   if (FirstDrawIndex == -1) return;
   if (BeforeDrawValues) BeforeDrawValues(this);

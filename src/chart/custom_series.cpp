@@ -66,10 +66,13 @@ void TCustomSeries::DrawLineValue(std::int32_t i) {
   const std::int32_t x = XPixel(i);
   const std::int32_t y = YPixel(i);
   if (InGuard(x) && InGuard(y)) {
-    if (PrevColor == clNone) {  // nothing is ever joined to a gap
+    // Nothing is ever joined to a gap, nor to where an earlier pass left off: when the first
+    // point of the range lies beyond the guard (a deep zoom), the line starts at the first one inside.
+    if (PrevColor == clNone || !placed_) {
       PrevX = x;
       PrevY = y;
     }
+    placed_ = true;
     if (i == FirstDrawIndex) {
       if (i > 0) {
         // The point before lies left of the chart: enter at the edge, at the line's height there.

@@ -64,7 +64,9 @@ class TCustomSeries : public TChartSeries {
   void HorizontalMargins(std::int32_t& left, std::int32_t& right) const override;
   void VerticalMargins(std::int32_t& top, std::int32_t& bottom) const override;
 
-  // Where the previous point landed: the start of the next segment. Kept across passes.
+  // Where the previous point landed: the start of the next segment. Kept across passes, but
+  // never joined to: a pass starts its line at its own first point inside the coordinate guard,
+  // so every frame is a function of the chart's state alone.
   std::int32_t PrevX = 0, PrevY = 0;
   TColor PrevColor = 0;
 
@@ -92,6 +94,7 @@ class TCustomSeries : public TChartSeries {
   bool stairs_ = false;
   bool invertedStairs_ = false;
   std::int32_t lineHeight_ = 0;
+  bool placed_ = false;  // a point of the current pass has passed the coordinate guard
 };
 
 // Whether the click t lies on the segment p..q: within one pixel of the line and not beyond

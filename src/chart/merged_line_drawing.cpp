@@ -171,8 +171,8 @@ class TMergedPass {
 
   // Every point may carry its own colour or be a gap.
   void DrawAnyColours() {
-    FirstPoint(series_.PointColor(first_));
-    for (std::int32_t i = first_ + 1; i <= last_; ++i) Point(i, series_.PointColor(i));
+    for (std::int32_t i = Start([this](std::int32_t k) { return series_.PointColor(k); }); i <= last_; ++i)
+      Point(i, series_.PointColor(i));
     run_.FlushAlone();
   }
 
@@ -180,8 +180,7 @@ class TMergedPass {
   // after the first segment the chain is never broken, so only the end of the pass flushes a
   // run on its own and needs to know its extremes.
   void DrawPlainColour(TColor color) {
-    FirstPoint(color);
-    for (std::int32_t i = first_ + 1; i <= last_; ++i) {
+    for (std::int32_t i = Start([color](std::int32_t) { return color; }); i <= last_; ++i) {
       if (run_.Continues(px_, py_, color) && InGuard(px_)) {
         i = TakeColumn(i);
         if (i > last_) break;
@@ -204,13 +203,31 @@ class TMergedPass {
   }
   std::int32_t YPixel(std::int32_t i) { return yMemo_(ys_[i] * ym_); }
 
-  void FirstPoint(TColor color) {
-    const std::int32_t i = first_, x = XPixel(i), y = YPixel(i);
-    if (InGuard(x) && InGuard(y)) {
-      if (pc_ == clNone) {
+  // The first point, and when it lies beyond the guard the points up to the first inside it,
+  // where the line starts afresh: nothing is joined to where an earlier pass left off. Returns
+  // the index the ordinary walk goes on from.
+  template <class TColourOf>
+  std::int32_t Start(TColourOf colourOf) {
+    if (FirstPoint(colourOf(first_))) return first_ + 1;
+    for (std::int32_t i = first_ + 1; i <= last_; ++i) {
+      const std::int32_t x = XPixel(i), y = YPixel(i);
+      pc_ = colourOf(i);
+      if (InGuard(x) && InGuard(y)) {
         px_ = x;
         py_ = y;
+        return i + 1;
       }
+    }
+    return last_ + 1;
+  }
+
+  // Whether the first point lies inside the guard.
+  bool FirstPoint(TColor color) {
+    const std::int32_t i = first_, x = XPixel(i), y = YPixel(i);
+    pc_ = color;
+    if (InGuard(x) && InGuard(y)) {
+      px_ = x;
+      py_ = y;
       if (i > 0) {
         // The point before lies left of the chart: enter at the edge, at the line's height there.
         const TRect& r = series_.ParentChart()->ChartRect;
@@ -220,8 +237,9 @@ class TMergedPass {
       }
       px_ = x;
       py_ = y;
+      return true;
     }
-    pc_ = color;
+    return false;
   }
 
   void Point(std::int32_t i, TColor color) {
@@ -313,18 +331,19 @@ class TMergedPass {
 enum class TInkKind { None, Solid, Patterned };
 
 // What the line pen puts on the canvas, by the canvas' own pen rules: hidden and clear pens
-// draw nothing; wider pens are always solid copies; width 1 may carry a pattern or not-xor.
+// draw nothing; wider pens are solid copies unless dotted; width 1 may carry a pattern or not-xor.
 TInkKind InkOf(const TChartPen& pen) {
   if (!pen.Visible()) return TInkKind::None;
   if (pen.SmallDots() && pen.Width() == 1) return TInkKind::Patterned;
   if (pen.Style() == psClear) return TInkKind::None;
-  if (pen.Width() > 1) return TInkKind::Solid;
+  if (pen.Width() > 1) return pen.Style() == psDot ? TInkKind::Patterned : TInkKind::Solid;
   return pen.Style() == psSolid && pen.Mode() == pmCopy ? TInkKind::Solid : TInkKind::Patterned;
 }
 
 }  // namespace
 
 void TCustomSeries::DrawValueRange() {
+  placed_ = false;
   const TInkKind ink = InkOf(LinePen);
   // Patterns restart at every segment and not-xor toggles overlaps, so neither can be merged.
   if (PerSegmentDrawing || stairs_ || ink == TInkKind::Patterned) {

@@ -59,6 +59,13 @@ void PlotInk(const TInk& ink, std::uint32_t& pixel, std::int64_t k);
 void ThinLine(const TCanvas& canvas, const TInk& ink, std::int64_t x0, std::int64_t y0, std::int64_t x1,
               std::int64_t y1, std::int64_t phase);
 
+// Row y from column xl to xr (exclusive), cut to the clip.
+void FillSpan(const TCanvas& canvas, std::int64_t y, std::int64_t xl, std::int64_t xr, std::uint32_t argb);
+
+// A solid stroke `width` pixels thick between the centres of two pixels, for any width.
+void CapsuleLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+                 std::int64_t x1, std::int64_t y1);
+
 // Text metrics are always taken at 96 dpi, with or without a target.
 const QImage& MetricsDevice();
 

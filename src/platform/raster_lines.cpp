@@ -3,7 +3,10 @@
 // straight on the image's scanlines.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <limits>
+#include <utility>
 
 #include "platform/raster_internal.h"
 
@@ -11,7 +14,7 @@ namespace ninetrace {
 namespace raster {
 namespace {
 
-// Bounds the round brush table; nothing in the program comes near it.
+// Bounds the round brush table; wider pens are drawn as a capsule, row by row.
 constexpr std::int32_t kWidestPen = 1024;
 
 std::int64_t ClampToSteps(TWide v, std::int64_t count) {
@@ -275,12 +278,6 @@ class TRoundBrush {
   std::array<std::int32_t, kWidestPen> inset_;  // only the first width_ rows are used
 };
 
-void FillSpan(const TCanvas& canvas, std::int64_t y, std::int64_t xl, std::int64_t xr, std::uint32_t argb) {
-  if (y < canvas.Clip.Top || y >= canvas.Clip.Bottom) return;
-  xl = std::max<std::int64_t>(xl, canvas.Clip.Left);
-  xr = std::min<std::int64_t>(xr, canvas.Clip.Right);
-  if (xl < xr) std::fill(canvas.Row(y) + xl, canvas.Row(y) + xr, argb);
-}
 
 // The steps of a wide line's walk (ends included) whose stamps can reach the clip: only centres
 // within the clip grown by the brush can touch a clipped pixel.
@@ -333,6 +330,35 @@ void WideLine(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std
       at.Err -= 2 * w.DMajor;
       b += w.SB;
     }
+  }
+}
+
+// A solid stroke of any width: the round brush up to the width of its table, the capsule beyond.
+void SolidStroke(const TCanvas& canvas, std::uint32_t argb, std::int32_t width, std::int64_t x0, std::int64_t y0,
+                 std::int64_t x1, std::int64_t y1) {
+  if (width > kWidestPen)
+    CapsuleLine(canvas, argb, width, x0, y0, x1, y1);
+  else
+    WideLine(canvas, argb, width, x0, y0, x1, y1);
+}
+
+// A dotted wide pen keeps its style: dashes of three widths every six along the line (a dotted
+// one-pixel pen's pattern, scaled to the width), each a solid stroke; in opaque mode the gaps
+// are the background colour. Only dashes that can reach the clip are drawn.
+void DottedStroke(const TCanvas& canvas, std::uint32_t argb, std::uint32_t backArgb, bool opaque, std::int32_t width,
+                  std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+  if (opaque) SolidStroke(canvas, backArgb, width, x0, y0, x1, y1);
+  const TLineWalk w = MakeWalk(x0, y0, x1, y1);
+  // A dash is drawn as its own line between two pixels of this one, which may stray a pixel from it.
+  const std::int64_t grow = width / 2 + 2;
+  const TRect& c = canvas.Clip;
+  const TSteps steps = StepsInside(w, TBox{c.Left - grow, c.Top - grow, c.Right + grow, c.Bottom + grow}, w.DMajor + 1);
+  if (steps.Empty()) return;
+  const std::int64_t dash = 3 * std::int64_t{width}, period = 2 * dash;
+  for (std::int64_t start = steps.First / period * period; start < steps.Last; start += period) {
+    const std::int64_t last = std::min(start + dash, w.DMajor + 1) - 1;
+    const TWalkState a = WalkStart(w, start), b = WalkStart(w, last);
+    SolidStroke(canvas, argb, width, a.X, a.Y, b.X, b.Y);
   }
 }
 
@@ -423,7 +449,11 @@ void TRasterSurface::LineTo(std::int32_t x, std::int32_t y) {
     ThinLine(canvas, ink, x0, y0, x, y, 0);
   } else {
     // Stamps overlap, so a wide stroke is always copied: not-xor is a width-1 mode.
-    WideLine(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
+    if (penStyle_ == psDot)
+      DottedStroke(canvas, penRgb_ | kOpaque, ColorRefToRgb(backgroundColor_) | kOpaque, backgroundMode_ == bmOpaque,
+                   penWidth_, x0, y0, x, y);
+    else
+      SolidStroke(canvas, penRgb_ | kOpaque, penWidth_, x0, y0, x, y);
   }
 }
 
@@ -442,6 +472,10 @@ void TLineBatch::SetColor(TColorRef color) { argb_ = ColorRefToRgb(color) | kOpa
 void TLineBatch::Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
   if (bits_ == nullptr) return;
   const TCanvas canvas{bits_, stride_, clip_};
+  if (width_ > kWidestPen) {
+    CapsuleLine(canvas, argb_, width_, x0, y0, x1, y1);
+    return;
+  }
   if (width_ > 1) {
     WideLineByRuns(canvas, argb_, width_, x0, y0, x1, y1);
     return;
@@ -455,6 +489,10 @@ void TLineBatch::Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::in
 
 void TLineBatch::Column(std::int32_t x, std::int32_t yTop, std::int32_t yBottom) const {
   if (bits_ == nullptr || yTop > yBottom) return;
+  if (width_ > kWidestPen) {
+    CapsuleLine(TCanvas{bits_, stride_, clip_}, argb_, width_, x, yTop, x, yBottom);
+    return;
+  }
   if (width_ > 1) {
     WideColumn(TCanvas{bits_, stride_, clip_}, argb_, TRoundBrush(width_), x, yTop, yBottom);
     return;

@@ -1,5 +1,5 @@
 // Fills and closed shapes of the raster surface: rectangles, ellipses, arcs, pies, rounded
-// rectangles, polygons, and pictures drawn at their own size or stretched.
+// rectangles and polygons.
 //
 // Every curved shape is a set of pixels, found row by row from the pixel centres, inside a
 // box whose right and bottom are exclusive like a rectangle's. The pen draws the pixels of the
@@ -36,33 +36,6 @@ struct TSpan {
   std::int64_t L, R;  // inclusive
 };
 
-// A set of pixels as runs per row, rows from Top down.
-struct TRegion {
-  std::int64_t Top = 0;
-  std::vector<std::vector<TSpan>> Rows;
-
-  const std::vector<TSpan>* Row(std::int64_t y) const {
-    if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
-    return &Rows[static_cast<std::size_t>(y - Top)];
-  }
-  // Whether the run l..r of row y lies inside the set.
-  bool HasRun(std::int64_t y, std::int64_t l, std::int64_t r) const {
-    const std::vector<TSpan>* row = Row(y);
-    if (row == nullptr) return false;
-    for (const TSpan& s : *row)
-      if (s.L <= l && r <= s.R) return true;
-    return false;
-  }
-  // Whether every pixel within `reach` steps (up, down, left, right) of (x, y) is inside.
-  bool DeepInside(std::int64_t x, std::int64_t y, std::int64_t reach) const {
-    for (std::int64_t dy = -reach; dy <= reach; ++dy) {
-      const std::int64_t run = reach - (dy < 0 ? -dy : dy);
-      if (!HasRun(y + dy, x - run, x + run)) return false;
-    }
-    return true;
-  }
-};
-
 namespace {
 
 struct TBoxSize {
@@ -85,32 +58,119 @@ TSpan EllipseRow(std::int64_t w, std::int64_t h, std::int64_t k) {
   return {CeilDiv2(w - 1 - m), FloorDiv(w - 1 + m, 2)};
 }
 
-TRegion EllipseRegion(const TBoxSize& b) {
-  TRegion region{b.T, {}};
-  region.Rows.resize(static_cast<std::size_t>(b.H));
-  for (std::int64_t k = 0; k < b.H; ++k) {
-    const TSpan s = EllipseRow(b.W, b.H, k);
-    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(k)].push_back({b.L + s.L, b.L + s.R});
+
+// A box with corners rounded as quarters of an ew x eh ellipse (at its full size, an ellipse),
+// row by row: the pixel centres inside a convex outline.
+struct TRoundedBox {
+  TBoxSize Box;
+  std::int64_t Ew, Eh;
+
+  TRoundedBox(const TBoxSize& b, std::int64_t ew, std::int64_t eh)
+      : Box(b), Ew(std::min(ew < 0 ? -ew : ew, b.W)), Eh(std::min(eh < 0 ? -eh : eh, b.H)) {}
+  // Row j of the box, from 0: its run, in image columns.
+  TSpan Row(std::int64_t j) const {
+    const std::int64_t fromBottom = Box.H - 1 - j;
+    if (Ew > 0 && Eh > 0 && (j < Eh / 2 || fromBottom < Eh / 2)) {
+      const TSpan e = EllipseRow(Ew, Eh, j < Eh / 2 ? j : Eh - 1 - fromBottom);
+      return {Box.L + e.L, Box.L + Box.W - Ew + e.R};
+    }
+    return {Box.L, Box.L + Box.W - 1};
+  }
+  // The pixels of image row y whose neighbours `reach` steps left, right, up and down are inside:
+  // in a convex outline those four decide for every pixel between them.
+  void DeepRun(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep) const {
+    const std::int64_t k = y - Box.T;
+    if (k - reach < 0 || k + reach >= Box.H) return;
+    const TSpan mid = Row(k), up = Row(k - reach), down = Row(k + reach);
+    const std::int64_t l = std::max({mid.L + reach, up.L, down.L}), r = std::min({mid.R - reach, up.R, down.R});
+    if (l <= r) deep.push_back({l, r});
+  }
+};
+
+}  // namespace
+
+// A set of pixels as runs per row, rows from Top down. Only the rows and columns of the window
+// the drawing can reach are held (the clip, grown by the pen's width), so a shape far larger than
+// the image costs what its visible part costs.
+struct TRegion {
+  std::int64_t Top = 0;
+  std::vector<std::vector<TSpan>> Rows;
+  // Set for a whole ellipse or rounded box, whose pixels are the pixel centres inside a convex
+  // outline: a pixel is then deep inside exactly when the four pixels `reach` steps away are
+  // inside, so the test needs three rows of the box, computed on the spot, instead of every row
+  // within reach.
+  const TRoundedBox* Convex = nullptr;
+
+  const std::vector<TSpan>* Row(std::int64_t y) const {
+    if (y < Top || y >= Top + static_cast<std::int64_t>(Rows.size())) return nullptr;
+    return &Rows[static_cast<std::size_t>(y - Top)];
+  }
+  // The pixels of row y whose every neighbour within `reach` steps (up, down, left, right) lies
+  // inside the set: for each row y + dy, the runs shrunk by reach - |dy| on both sides, and the
+  // intersection of those over all dy. A row outside the set leaves nothing.
+  void DeepRuns(std::int64_t y, std::int64_t reach, std::vector<TSpan>& deep, std::vector<TSpan>& scratch) const {
+    deep.clear();
+    if (Convex != nullptr) {
+      Convex->DeepRun(y, reach, deep);
+      return;
+    }
+    for (std::int64_t dy = -reach; dy <= reach; ++dy) {
+      const std::vector<TSpan>* row = Row(y + dy);
+      if (row == nullptr) {
+        deep.clear();
+        return;
+      }
+      const std::int64_t run = reach - (dy < 0 ? -dy : dy);
+      scratch.clear();
+      for (const TSpan& s : *row)
+        if (s.L + run <= s.R - run) scratch.push_back({s.L + run, s.R - run});
+      if (dy == -reach) {
+        deep.swap(scratch);
+      } else {
+        Intersect(deep, scratch);
+      }
+      if (deep.empty()) return;
+    }
+  }
+
+ private:
+  // a := a intersected with b; both sorted runs that do not overlap.
+  static void Intersect(std::vector<TSpan>& a, const std::vector<TSpan>& b) {
+    std::vector<TSpan> out;
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+      const std::int64_t l = std::max(a[i].L, b[j].L), r = std::min(a[i].R, b[j].R);
+      if (l <= r) out.push_back({l, r});
+      if (a[i].R < b[j].R) ++i; else ++j;
+    }
+    a.swap(out);
+  }
+};
+
+// The rows and columns a drawing may need to look at: right and bottom exclusive.
+struct TWindow {
+  std::int64_t Left, Top, Right, Bottom;
+};
+
+namespace {
+
+// Rows of the box inside the window, each run cut to the window's columns.
+template <class TRowFn>
+TRegion BoxRegion(const TBoxSize& b, const TWindow& w, TRowFn rowOf) {
+  const std::int64_t first = std::max(b.T, w.Top), last = std::min(b.T + b.H, w.Bottom);
+  TRegion region{first, {}};
+  if (first >= last) return region;
+  region.Rows.resize(static_cast<std::size_t>(last - first));
+  for (std::int64_t y = first; y < last; ++y) {
+    const TSpan s = rowOf(y - b.T);
+    const std::int64_t l = std::max(s.L, w.Left), r = std::min(s.R, w.Right - 1);
+    if (l <= r) region.Rows[static_cast<std::size_t>(y - first)].push_back({l, r});
   }
   return region;
 }
 
-// A rectangle whose corners are quarters of an ew x eh ellipse.
-TRegion RoundRectRegion(const TBoxSize& b, std::int64_t ew, std::int64_t eh) {
-  ew = std::min(ew < 0 ? -ew : ew, b.W);
-  eh = std::min(eh < 0 ? -eh : eh, b.H);
-  TRegion region{b.T, {}};
-  region.Rows.resize(static_cast<std::size_t>(b.H));
-  for (std::int64_t j = 0; j < b.H; ++j) {
-    TSpan s{b.L, b.L + b.W - 1};
-    const std::int64_t fromBottom = b.H - 1 - j;
-    if (ew > 0 && eh > 0 && (j < eh / 2 || fromBottom < eh / 2)) {
-      const TSpan e = EllipseRow(ew, eh, j < eh / 2 ? j : eh - 1 - fromBottom);
-      s = {b.L + e.L, b.L + b.W - ew + e.R};
-    }
-    if (s.L <= s.R) region.Rows[static_cast<std::size_t>(j)].push_back(s);
-  }
-  return region;
+TRegion RoundedRegion(const TRoundedBox& shape, const TWindow& w) {
+  return BoxRegion(shape.Box, w, [&](std::int64_t j) { return shape.Row(j); });
 }
 
 }  // namespace
@@ -126,6 +186,44 @@ class TSweep {
     if (span_ == 0) span_ = 2 * std::numbers::pi_v<long double>;
   }
   bool Contains(std::int64_t x, std::int64_t y) const { return Relative(Angle(2 * x + 1 - cx2_, 2 * y + 1 - cy2_)) <= span_; }
+
+  // The runs of pixels l..r of row y inside the sweep, appended to `out`. Along a row the
+  // direction from the centre turns one way only, so being inside can change only where the row
+  // crosses the start or the end direction, or passes the centre: the pixels near those places
+  // are tested one by one, and each stretch between them by one of its pixels.
+  void AddRuns(std::int64_t y, std::int64_t l, std::int64_t r, std::vector<TSpan>& out) const {
+    std::int64_t marks[16];
+    std::size_t n = 0;
+    auto near = [&](long double x) {
+      if (!(x > static_cast<long double>(l) - 3 && x < static_cast<long double>(r) + 3)) return;
+      const auto c = static_cast<std::int64_t>(std::floor(x));
+      for (std::int64_t d = -2; d <= 2; ++d) marks[n++] = c + d;
+    };
+    const long double dy2 = static_cast<long double>(2 * y + 1 - cy2_);
+    for (const long double a : {start_, start_ + span_}) {
+      const long double sine = std::sin(a), cosine = std::cos(a);
+      // The ray's points have dx = t cos a, dy = -t sin a with t > 0.
+      if (sine != 0 && -dy2 / sine > 0) near((-dy2 * cosine / sine + static_cast<long double>(cx2_ - 1)) / 2);
+    }
+    near(static_cast<long double>(cx2_ - 1) / 2);
+    std::sort(marks, marks + n);
+    auto add = [&](std::int64_t from, std::int64_t to) {  // from..to inclusive is inside
+      if (!out.empty() && out.back().R + 1 == from) out.back().R = to;
+      else out.push_back({from, to});
+    };
+    std::int64_t x = l;
+    for (std::size_t i = 0; i <= n && x <= r; ++i) {
+      const std::int64_t mark = i < n ? std::clamp(marks[i], l - 1, r + 1) : r + 1;
+      if (x < mark) {  // a stretch without a change
+        if (Contains(x, y)) add(x, mark - 1);
+        x = mark;
+      }
+      if (x == mark && x <= r) {
+        if (Contains(x, y)) add(x, x);
+        ++x;
+      }
+    }
+  }
 
  private:
   // Screen rows grow downwards, so counter-clockwise means towards smaller y.
@@ -149,28 +247,22 @@ TRegion SectorOf(const TRegion& whole, const TSweep& sweep) {
   region.Rows.resize(whole.Rows.size());
   for (std::size_t k = 0; k < whole.Rows.size(); ++k) {
     const std::int64_t y = whole.Top + static_cast<std::int64_t>(k);
-    for (const TSpan& s : whole.Rows[k]) {
-      bool open = false;
-      for (std::int64_t x = s.L; x <= s.R; ++x) {
-        const bool in = sweep.Contains(x, y);
-        if (in && !open) region.Rows[k].push_back({x, x});
-        if (in) region.Rows[k].back().R = x;
-        open = in;
-      }
-    }
+    for (const TSpan& s : whole.Rows[k]) sweep.AddRuns(y, s.L, s.R, region.Rows[k]);
   }
   return region;
 }
 
 // Even-odd rule at pixel centres, as a pixel row is crossed half way down.
-TRegion PolygonRegion(const TPoint* points, std::int32_t count) {
+TRegion PolygonRegion(const TPoint* points, std::int32_t count, const TWindow& w) {
   std::int64_t top = points[0].Y, bottom = points[0].Y;
   for (std::int32_t i = 1; i < count; ++i) {
     top = std::min<std::int64_t>(top, points[i].Y);
     bottom = std::max<std::int64_t>(bottom, points[i].Y);
   }
+  top = std::max(top, w.Top);
+  bottom = std::min(bottom, w.Bottom);
   TRegion region{top, {}};
-  if (bottom - top > kLargestShape) return region;
+  if (bottom <= top) return region;
   region.Rows.resize(static_cast<std::size_t>(bottom - top));
   std::vector<long double> crossings;
   for (std::int64_t y = top; y < bottom; ++y) {
@@ -185,8 +277,10 @@ TRegion PolygonRegion(const TPoint* points, std::int32_t count) {
     std::sort(crossings.begin(), crossings.end());
     for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
       // Pixels whose centre x + 0.5 lies in [from, to).
-      const auto l = static_cast<std::int64_t>(std::ceil(crossings[i] - 0.5L));
-      const auto r = static_cast<std::int64_t>(std::ceil(crossings[i + 1] - 0.5L)) - 1;
+      const long double from = std::clamp<long double>(crossings[i], w.Left - 1, w.Right + 1);
+      const long double to = std::clamp<long double>(crossings[i + 1], w.Left - 1, w.Right + 1);
+      const auto l = std::max(static_cast<std::int64_t>(std::ceil(from - 0.5L)), w.Left);
+      const auto r = std::min(static_cast<std::int64_t>(std::ceil(to - 0.5L)) - 1, w.Right - 1);
       if (l <= r) region.Rows[static_cast<std::size_t>(y - top)].push_back({l, r});
     }
   }
@@ -210,12 +304,16 @@ void PaintRegion(const TCanvas& canvas, const TRegion& region, const TShapePaint
   const TRect& c = canvas.Clip;
   const std::int64_t first = std::max<std::int64_t>(region.Top, c.Top);
   const std::int64_t last = std::min<std::int64_t>(region.Top + static_cast<std::int64_t>(region.Rows.size()), c.Bottom);
+  std::vector<TSpan> deep, scratch;
   for (std::int64_t y = first; y < last; ++y) {
+    if (paint.Pen) region.DeepRuns(y, paint.PenWidth, deep, scratch);
+    std::size_t d = 0;
     for (const TSpan& s : *region.Row(y)) {
       const std::int64_t l = std::max<std::int64_t>(s.L, c.Left), r = std::min<std::int64_t>(s.R, std::int64_t{c.Right} - 1);
       for (std::int64_t x = l; x <= r; ++x) {
+        while (d < deep.size() && deep[d].R < x) ++d;
         std::uint32_t& pixel = canvas.Row(y)[x];
-        const bool outline = paint.Pen && !region.DeepInside(x, y, paint.PenWidth);
+        const bool outline = paint.Pen && !(d < deep.size() && deep[d].L <= x);
         if (paint.OutlineOnly != nullptr) {
           if (outline && paint.OutlineOnly->Contains(x, y)) PlotInk(paint.Ink, pixel, x + y);
         } else if (outline) {
@@ -290,44 +388,70 @@ void TRasterSurface::PaintShape(const TRegion& region, bool fill, const TSweep* 
   PaintRegion(canvas, region, paint);
 }
 
+namespace {
+
+// The clip grown by the pen's reach, which is all a shape's outline test looks at; a pen too
+// wide for any pixel of the box to lie deeper than its reach needs no more than the clip.
+bool ShapeWindow(TRasterImage* target, const TRect& clip, const TBoxSize& b, std::int64_t reach, TWindow& w) {
+  TCanvas canvas;
+  if (!OpenCanvas(target, clip, canvas)) return false;
+  if (2 * reach + 1 > std::min(b.W, b.H)) reach = 0;
+  const TRect& c = canvas.Clip;
+  w = {c.Left - reach, c.Top - reach, std::int64_t{c.Right} + reach, std::int64_t{c.Bottom} + reach};
+  return true;
+}
+
+}  // namespace
+
+// Ellipses and rounded boxes need no rows beyond the clip for their outline (TRegion::Convex).
 void TRasterSurface::Ellipse(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = EllipseRegion(b);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
+  const TRoundedBox shape(b, b.W, b.H);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
   PaintShape(region, true, nullptr);
 }
 
 void TRasterSurface::RoundRect(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t ew,
                                std::int32_t eh) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = RoundRectRegion(b, ew, eh);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
+  const TRoundedBox shape(b, ew, eh);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
   PaintShape(region, true, nullptr);
 }
 
 void TRasterSurface::Arc(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
                          std::int32_t ys, std::int32_t xe, std::int32_t ye) {
   TBoxSize b;
-  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = EllipseRegion(b);
+  TWindow w;
+  if (penStyle_ == psClear || !NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, 0, w)) return;
   const TSweep sweep(b, xs, ys, xe, ye);
+  const TRoundedBox shape(b, b.W, b.H);
+  TRegion region = RoundedRegion(shape, w);
+  region.Convex = &shape;
   PaintShape(region, false, &sweep);
 }
 
 void TRasterSurface::Pie(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::int32_t xs,
                          std::int32_t ys, std::int32_t xe, std::int32_t ye) {
   TBoxSize b;
-  if (!NormalBox(x0, y0, x1, y1, b)) return;
-  const TRegion region = SectorOf(EllipseRegion(b), TSweep(b, xs, ys, xe, ye));
-  PaintShape(region, true, nullptr);
+  TWindow w;
+  if (!NormalBox(x0, y0, x1, y1, b) || !ShapeWindow(target_, clip_, b, PenReach(), w)) return;
+  PaintShape(SectorOf(RoundedRegion(TRoundedBox(b, b.W, b.H), w), TSweep(b, xs, ys, xe, ye)), true, nullptr);
 }
 
 void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {
   if (points == nullptr || count < 2) return;
   if (brushStyle_ == bsSolid && count >= 3) {
-    const TRegion region = PolygonRegion(points, count);
     TCanvas canvas;
     if (OpenCanvas(target_, clip_, canvas)) {
+      const TRect& c = canvas.Clip;
+      const TRegion region = PolygonRegion(points, count, {c.Left, c.Top, c.Right, c.Bottom});
       TShapePaint fill;
       fill.Pen = false;
       fill.BrushArgb = brushRgb_ | kOpaque;
@@ -340,43 +464,6 @@ void TRasterSurface::Polygon(const TPoint* points, std::int32_t count) {
   for (std::int32_t i = 1; i < count; ++i) LineTo(points[i].X, points[i].Y);
   LineTo(points[0].X, points[0].Y);
   MoveTo(keep.X, keep.Y);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pictures.
-
-void TRasterSurface::DrawImage(std::int32_t x, std::int32_t y, const TRasterImage& picture) {
-  StretchDrawImage({x, y, x + picture.Width(), y + picture.Height()}, picture);
-}
-
-// Nearest pixel: the destination pixel's centre, scaled back, falls in the source pixel taken.
-void TRasterSurface::StretchDrawImage(const TRect& r, const TRasterImage& picture) {
-  TCanvas canvas;
-  if (picture.IsNull() || r.IsEmpty() || !OpenCanvas(target_, clip_, canvas)) return;
-  const TRect& c = canvas.Clip;
-  const std::int64_t w = r.Width(), h = r.Height(), sw = picture.Width(), sh = picture.Height();
-  const std::int64_t x0 = std::max(r.Left, c.Left), x1 = std::min(r.Right, c.Right);
-  const std::int64_t y0 = std::max(r.Top, c.Top), y1 = std::min(r.Bottom, c.Bottom);
-  const QImage& src = picture.Image();
-  for (std::int64_t y = y0; y < y1; ++y) {
-    const auto sy = static_cast<int>((2 * (y - r.Top) + 1) * sh / (2 * h));
-    const auto* row = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy));
-    std::uint32_t* out = canvas.Row(y);
-    for (std::int64_t x = x0; x < x1; ++x) out[x] = row[(2 * (x - r.Left) + 1) * sw / (2 * w)] | kOpaque;
-  }
-}
-
-void TRasterImage::MakeMonochrome() {
-  if (IsNull()) return;
-  for (std::int32_t y = 0; y < Height(); ++y) {
-    std::uint32_t* row = Row(y);
-    for (std::int32_t x = 0; x < Width(); ++x) {
-      const std::uint32_t p = row[x];
-      // The nearer of black and white: white once the channels add up past half of 3 x 255.
-      const std::uint32_t sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
-      row[x] = sum > 382 ? 0xFFFFFFFFu : kOpaque;
-    }
-  }
 }
 
 }  // namespace ninetrace

@@ -146,6 +146,8 @@ class TRasterSurface {
  private:
   raster::TInk Ink() const;
   void PaintShape(const raster::TRegion& region, bool fill, const raster::TSweep* outlineOnly);
+  // How far a shape's outline reaches in from its edge: the pen's width, or nothing without a pen.
+  std::int64_t PenReach() const { return penStyle_ == psClear ? 0 : penWidth_; }
 
   TRasterImage* target_ = nullptr;
   TRect clip_{};

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "chart/axis_panel.h"
 #include "chart/chart_math.h"
 #include "test_chart.h"
@@ -60,15 +63,39 @@ TEST(AxisMapping, HalvesRoundToTheEvenNeighbour) {
   EXPECT_EQ(RoundEven(-0.5L), 0);
 }
 
+// The format fixes the grouping by three and the places of the separators; a locale only names
+// the separators (German: point and comma; French: narrow no-break space and comma). The digits
+// themselves never follow the locale: a decimal comma once left "10," and "123,4,5" behind.
 TEST(AxisLabels, TextGroupsThousandsAndKeepsUpToThreeDecimals) {
-  TCustomAxisPanel chart;
-  const TChartAxis& axis = chart.BottomAxis();
+  const TNumberSeparators english, german{".", ","}, french{QString::fromUtf8("\u202F"), ","};
   const struct {
+    const TNumberSeparators& separators;
     double value;
     const char* text;
-  } rows[] = {{10, "10"}, {999, "999"}, {1234.5, "1,234.5"}, {-1234.5, "-1,234.5"}, {1234567, "1,234,567"},
-              {2.125, "2.125"}, {0.0004, "0"}, {-0.0004, "0"}, {255.75, "255.75"}};
-  for (const auto& row : rows) EXPECT_EQ(axis.LabelText(row.value).toStdString(), row.text) << row.value;
+  } rows[] = {{english, 10, "10"}, {english, 999, "999"}, {english, 1234.5, "1,234.5"}, {english, -1234.5, "-1,234.5"},
+              {english, 1234567, "1,234,567"}, {english, 2.125, "2.125"}, {english, 0.0004, "0"},
+              {english, -0.0004, "0"}, {english, 255.75, "255.75"},
+              {german, 10, "10"}, {german, 100, "100"}, {german, 1234.5, "1.234,5"}, {german, -1234.5, "-1.234,5"},
+              {german, 1234567, "1.234.567"}, {german, 2.125, "2,125"}, {german, -0.0004, "0"},
+              {french, 1234567.25, "1\u202F234\u202F567,25"}, {french, 10, "10"}, {french, 0.5, "0,5"}};
+  for (const auto& row : rows)
+    EXPECT_EQ(FormatAxisValue(row.value, row.separators).toStdString(), row.text)
+        << row.value << " with " << row.separators.Decimal.toStdString();
+
+  // An axis writes its labels with the process's numeric locale; C has no thousands separator
+  // of its own and keeps the format's comma, so the default labels stay as they always were.
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  for (const char* plain : {"C", "C.UTF-8"}) {
+    ASSERT_NE(std::setlocale(LC_NUMERIC, plain), nullptr) << plain;
+    TCustomAxisPanel chart;
+    EXPECT_EQ(chart.BottomAxis().LabelText(1234567.5).toStdString(), "1,234,567.5") << plain;
+  }
+  // Where a German locale is installed, it gives its own separators to the same call.
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {
+    TCustomAxisPanel chart;
+    EXPECT_EQ(chart.BottomAxis().LabelText(1234567.5).toStdString(), "1.234.567,5");
+  }
+  std::setlocale(LC_NUMERIC, before.c_str());
 }
 
 TEST(AxisMapping, InvertedAxesMapFromTheOtherEnd) {

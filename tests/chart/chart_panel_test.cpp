@@ -360,3 +360,29 @@ TEST(ChartCanvas, MonochromeChangeDropsTheImageAndAsksOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// The one way a pass depends on the pass before, and it is the drawing pass's own order: a
+// vertical axis that measures its labels (LabelsSize 0) takes its room in the layout before its
+// pixel range is worked out, so the label step behind the widest label comes from the pixel
+// range of the pass before. Here 0 .. 10.5 on a fresh chart (no pixel range yet: no room for a
+// step, the end label is "10.5") and from then on (step 10, the end label "10") lay out
+// differently; the frames after that agree.
+TEST(ChartPanel, AMeasuredVerticalAxisLaysOutFromThePixelRangeOfThePassBefore) {
+  ninetrace::testing::FakeHost host(300, 200);
+  TChart chart;
+  host.client = &chart;
+  chart.SetHost(&host);
+  chart.LeftAxis().SetMaximum(10.5);
+  chart.LeftAxis().SetAutomatic(false);
+  chart.Refresh();
+  const std::int32_t first = chart.ChartRect.Left;
+  chart.Refresh();
+  const std::int32_t second = chart.ChartRect.Left;
+  chart.Refresh();
+  EXPECT_GT(first, second);  // "10.5" is wider than "10"
+  EXPECT_EQ(chart.ChartRect.Left, second);
+}
+
+}  // namespace

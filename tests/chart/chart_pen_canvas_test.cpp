@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <limits>
+
 #include "chart/chart_canvas.h"
 #include "chart/chart_pen.h"
 
@@ -63,6 +66,71 @@ TEST_F(CanvasFixture, ApplyChartPenHidesSetsAlternatePixelsOrUsesThePen) {
   canvas.ApplyChartPen(pen);
   canvas.DrawLine(0, 15, 40, 15);
   EXPECT_EQ(CountRow(15, clRed), 40);
+
+  // ... and at width 2 a dotted pen draws its own style: dashes, not a solid line.
+  TDottedGrayPen grid;
+  grid.SetSmallDots(true);
+  grid.SetWidth(2);
+  canvas.ApplyChartPen(grid);
+  canvas.SetBackgroundMode(bmTransparent);
+  canvas.DrawLine(0, 2, 40, 2);
+  EXPECT_GT(CountRow(2, clGray), 10);
+  EXPECT_LT(CountRow(2, clGray), 30);
+}
+
+// Rings walk inward, cross, and grow again inverted; however many are asked for, only those
+// that can reach the clip are drawn, and the pixels are those of drawing every ring.
+TEST_F(CanvasFixture, FramedBorderCostsTheRingsThatReachTheImage) {
+  auto naive = [](TRasterImage& img, TRect r, std::int32_t count) {
+    TChartCanvas c;
+    c.SetWindowImage(&img);
+    r.Right -= 1;
+    r.Bottom -= 1;
+    for (std::int32_t i = 0; i < count; ++i, r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1}) {
+      c.SetPen(clWhite);
+      c.MovePenTo(r.Left, r.Bottom);
+      c.LinePenTo(r.Left, r.Top);
+      c.LinePenTo(r.Right, r.Top);
+      c.SetPen(clGray);
+      c.LinePenTo(r.Right, r.Bottom);
+      c.LinePenTo(r.Left - 1, r.Bottom);
+    }
+    return c.Surface().PenPos();
+  };
+  const struct {
+    TRect r;
+    std::int32_t count;
+  } rows[] = {{{0, 0, 40, 20}, 3}, {{0, 0, 40, 20}, 15}, {{-30, -30, 70, 50}, 45}, {{5, 5, 12, 9}, 200},
+              {{-500, -400, 600, 700}, 1000}, {{0, 0, 3000, 2000}, 2500}, {{-2000, 3, 30, 2500}, 3000}};
+  for (const auto& row : rows) {
+    TRasterImage expected(40, 20);
+    window = TRasterImage(40, 20);
+    canvas.SetWindowImage(&window);
+    const TPoint end = naive(expected, row.r, row.count);
+    canvas.FramedBorder(row.r, clWhite, clGray, row.count);
+    EXPECT_TRUE(window.Image() == expected.Image()) << row.count;
+    EXPECT_EQ(canvas.Surface().PenPos(), end) << row.count;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  canvas.FramedBorder({0, 0, 40, 20}, clWhite, clGray, std::numeric_limits<std::int32_t>::max());
+  canvas.FramedBorder({0, 0, std::numeric_limits<std::int32_t>::max(), 20}, clWhite, clGray,
+                      std::numeric_limits<std::int32_t>::max());
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+}
+
+TEST_F(CanvasFixture, CopiesSettingsOfAnotherCanvasAndAnswersFalseToBothQueries) {
+  TChartCanvas other;
+  other.SetMonochrome(true);
+  int changes = 0;
+  canvas.OnChange = [&] { ++changes; };
+  canvas.AssignSettings(other);
+  EXPECT_TRUE(canvas.Monochrome());
+  EXPECT_TRUE(canvas.Dirty());
+  EXPECT_EQ(changes, 1);
+  canvas.AssignSettings(other);  // nothing new: no repaint asked
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(canvas.ForbidsClipping());
+  EXPECT_FALSE(canvas.SecondQuery());
 }
 
 TEST_F(CanvasFixture, FramedBorderDrawsRingsInTwoColours) {

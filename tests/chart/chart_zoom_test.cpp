@@ -143,6 +143,35 @@ TEST_F(ZoomFixture, ClickHandlerRefreshingDuringReleaseLeavesNoBandOnScreen) {
   for (std::int32_t x = 0; x < 1000; x += 7) EXPECT_EQ(host.image.PixelColor(x, 100), clBlack) << x;
 }
 
+// After a zoom the first point of the drawn range can land beyond the coordinate guard; the
+// line then starts at the first point inside it, never at where the frame before the zoom left
+// off, so the first frame after a zoom is the frame the same state always gives.
+TEST_F(ZoomFixture, TheFirstFrameAfterAZoomIsTheFrameTheStateGives) {
+  for (const bool perSegment : {false, true})
+    for (const std::int32_t width : {1, 2}) {
+      series.Clear();
+      series.PerSegmentDrawing = perSegment;
+      series.LinePen.SetWidth(width);
+      series.AddPoint(0, 100);
+      series.AddPoint(5, 1e6);  // far above: beyond the guard before and after the zoom
+      series.AddPoint(6, 300);
+      series.AddPoint(10, 400);
+      chart.BottomAxis().SetRange(0, 10);
+      chart.LeftAxis().SetRange(0, 713);
+      chart.Refresh();
+      Drag(400, 100, 800, 600);  // x 4 .. 8, y 113 .. 613: the range starts at the point beyond
+      chart.Refresh();
+      const QImage first = host.image.Image().copy();
+      chart.Refresh();
+      EXPECT_EQ(host.image.Image(), first) << "per segment " << perSegment << ", width " << width;
+      // Nothing left of the point at x 6 (pixel 500): the line starts there.
+      for (std::int32_t x = 0; x < 499; ++x)
+        for (std::int32_t y = 0; y < 713; y += 3) ASSERT_EQ(host.image.PixelColor(x, y), clBlack) << x << "," << y;
+      EXPECT_NE(host.image.PixelColor(500, 446), clBlack);  // the point at (6, 300)
+      Drag(600, 600, 100, 100);
+    }
+}
+
 TEST_F(ZoomFixture, HitTestFindsSeriesLastToFirstThenAxesThenTheChartRectangle) {
   TLineSeries upper;
   upper.SetParentChart(&chart);

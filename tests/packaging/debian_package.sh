@@ -22,6 +22,9 @@ deb="$out/ninetrace_${version}_amd64.deb"
 [ "$(dpkg-deb -f "$deb" Package)" = ninetrace ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+grep -qE '^[^<>@]+ <[^<>@ ]+@[^<>@ ]+>$' <<<"$maintainer" && ! grep -q '@localhost>' <<<"$maintainer" ||
+  fail "maintainer '$maintainer' is not a name and an address"
 depends=$(dpkg-deb -f "$deb" Depends)
 # From dpkg-shlibdeps, with versions; the fonts are added by hand as nothing links them.
 for needed in 'libc6 (>=' 'libqt6widgets6 (>=' 'libqt6gui6 (>=' 'libqt6core6 (>=' 'libstdc++6 (>=' fonts-liberation; do
@@ -34,6 +37,8 @@ files=$(awk '$1 !~ /^d/ {print $6}' <<<"$listing" | LC_ALL=C sort)
 expected="./usr/bin/ninetrace
 ./usr/bin/ninetrace-cli
 ./usr/share/applications/ninetrace.desktop
+./usr/share/doc/ninetrace/changelog.gz
+./usr/share/doc/ninetrace/copyright
 ./usr/share/icons/hicolor/scalable/apps/ninetrace.svg
 ./usr/share/man/man1/ninetrace-cli.1.gz
 ./usr/share/man/man1/ninetrace.1.gz"

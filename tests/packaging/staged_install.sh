@@ -22,6 +22,8 @@ rm -f "$stage.log"
 expected="usr/bin/ninetrace
 usr/bin/ninetrace-cli
 usr/share/applications/ninetrace.desktop
+usr/share/doc/ninetrace/changelog.gz
+usr/share/doc/ninetrace/copyright
 usr/share/icons/hicolor/scalable/apps/ninetrace.svg
 usr/share/man/man1/ninetrace-cli.1.gz
 usr/share/man/man1/ninetrace.1.gz"
@@ -47,10 +49,17 @@ out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --channel A1=Pressure,kPa,ze
 status=0
 out=$("${no_display[@]}" "$stage/usr/bin/ninetrace" --follow 2>&1) || status=$?
 [ "$status" = 2 ] && grep -q -- '--follow needs the recording' <<<"$out" || fail "ninetrace --follow without a file: status $status, '$out'"
-# Any other first argument is still a port: without a display that means trying to open a window.
-# (Qt aborts there; run in a subshell, the shell's note of that stays out of the log.)
-opened=$( ("${no_display[@]}" QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme > /dev/null 2>&1 && echo exit 0) 2> /dev/null || echo tried)
-[ "$opened" = tried ] || fail "ninetrace --helpme was taken as an option"
+# Any other first argument is still a port: without a display that means trying to open a window,
+# which ends in one line saying so and status 1, not in the toolkit's abort; so does a display
+# that cannot be reached.
+for display in "" :97; do
+  status=0
+  said=$("${no_display[@]}" ${display:+DISPLAY=$display} QT_QPA_PLATFORM=xcb "$stage/usr/bin/ninetrace" --helpme 2>&1 > /dev/null) ||
+    status=$?
+  [ "$status" = 1 ] || fail "ninetrace --helpme without display '$display' exited $status: $said"
+  [ "$(wc -l <<<"$said")" = 1 ] || fail "ninetrace without display '$display' said more than one line: $said"
+  grep -q '^ninetrace: cannot open the window: ' <<<"$said" || fail "ninetrace without display '$display' said: $said"
+done
 
 # --- menu entry and icon ---------------------------------------------------------------------
 desktop="$stage/usr/share/applications/ninetrace.desktop"
@@ -65,6 +74,17 @@ rsvg-convert -w 48 -h 48 "$stage/usr/share/icons/hicolor/scalable/apps/ninetrace
 # A blank or fully transparent picture would render too; the icon must draw something.
 colours=$(convert "$stage/icon.png" -alpha off -format '%k' info:)
 [ "$colours" -gt 8 ] || fail "the icon renders with only $colours colours"
+
+# --- the package's documents: no licence is claimed that was never given -----------------------
+copyright="$stage/usr/share/doc/ninetrace/copyright"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$copyright" ||
+  fail "copyright is not in the machine-readable format"
+grep -q '^License: none$' "$copyright" || fail "copyright names a licence: $(grep '^License' "$copyright")"
+changelog=$(gzip -dc "$stage/usr/share/doc/ninetrace/changelog.gz")
+[ "$(dpkg-parsechangelog -l - -S Version <<<"$changelog")" = "$version" ] || fail "changelog is not for $version"
+maintainer=$(dpkg-parsechangelog -l - -S Maintainer <<<"$changelog")
+grep -qE '^[^<>@]+ <[^<>@ ]+@[^<>@ ]+>$' <<<"$maintainer" && ! grep -q '@localhost>' <<<"$maintainer" ||
+  fail "changelog maintainer '$maintainer'"
 
 # --- manual pages: no warning from man, groff or lexgrog ----------------------------------------
 for page in ninetrace ninetrace-cli; do
@@ -86,10 +106,15 @@ for command in record info export simulate ports; do
     grep -qE -- "^       $option( |\$)" <<<"$section" || fail "ninetrace-cli(1) does not describe $command $option"
   done
 done
+# Every signal that stops a recording is named where record is described.
+record=$(awk '$0 == "   record" {on = 1; next} /^ ? ? ?[^ ]/ {on = 0} on' "$stage/ninetrace-cli.txt" | tr -s ' \n' ' ')
+for signal in SIGINT SIGTERM SIGHUP; do
+  grep -q "$signal" <<<"$record" || fail "ninetrace-cli(1) record does not name $signal"
+done
 for heading in SYNOPSIS DESCRIPTION 'EXIT STATUS' FILES DIAGNOSTICS; do
   for page in ninetrace ninetrace-cli; do
     grep -q "^$heading" "$stage/$page.txt" || fail "$page(1) has no $heading section"
   done
 done
 
-echo "staged install: 6 files, programs, menu entry, icon and manual pages checked"
+echo "staged install: 8 files, programs, menu entry, icon and manual pages checked"

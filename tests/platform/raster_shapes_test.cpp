@@ -2,7 +2,9 @@
 // box rule as rectangles (right and bottom exclusive) and the same lines for outlines.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -116,10 +118,21 @@ TEST(Shapes, DegenerateBoxesAndDegenerateCornersMeetTheirNeighbours) {
   a.s.RoundRect(3, 4, 30, 20, 0, 0);
   b.s.Rectangle(3, 4, 30, 20);
   EXPECT_TRUE(a.img.Image() == b.img.Image());
+  // (The ellipse finds its outline from three rows, the rounded rectangle from every row in
+  // reach: the two must agree for any pen.)
+  for (const std::int32_t width : {1, 2, 3, 5, 8}) {
+    Surface c(width), d(width);
+    c.s.RoundRect(3, 4, 30, 20, 27, 16);
+    d.s.Ellipse(3, 4, 30, 20);
+    EXPECT_TRUE(c.img.Image() == d.img.Image()) << width;
+    Surface e(width), f(width);
+    e.s.RoundRect(-7, -3, 44, 36, 51, 39);
+    f.s.Ellipse(-7, -3, 44, 36);
+    EXPECT_TRUE(e.img.Image() == f.img.Image()) << width;
+  }
   Surface c, d;
   c.s.RoundRect(3, 4, 30, 20, 27, 16);
   d.s.Ellipse(3, 4, 30, 20);
-  EXPECT_TRUE(c.img.Image() == d.img.Image());
   // A pie whose start and end directions agree is the whole ellipse.
   Surface e;
   e.s.Pie(3, 4, 30, 20, 30, 12, 31, 12);
@@ -189,6 +202,82 @@ TEST(Pictures, DrawnAtTheirSizeOrStretchedToTheNearestPixel) {
   EXPECT_EQ(b.img.PixelRgb(15, 12), 0x00FF00u);
   EXPECT_TRUE(b.OnlyInside({10, 10, 16, 13}));  // the clip cuts the lower half
 }
+
+// A shape cut by the clip leaves exactly the pixels the whole shape leaves inside the clip:
+// only the clip and the pen's reach around it are looked at, and that must change nothing.
+TEST(Shapes, CutByTheClipTheyLeaveWhatTheWholeShapeLeavesInside) {
+  const std::function<void(TRasterSurface&)> shapes[] = {
+      [](TRasterSurface& s) { s.Ellipse(-20, 3, 50, 27); },
+      [](TRasterSurface& s) { s.Pie(-10, -15, 45, 28, 45, 5, -10, 20); },     // more than half: two runs a row
+      [](TRasterSurface& s) { s.Arc(2, -30, 38, 25, 38, 0, 2, 0); },
+      [](TRasterSurface& s) { s.RoundRect(-5, 4, 36, 40, 14, 12); },
+      [](TRasterSurface& s) { const TPoint p[] = {{-9, 2}, {35, 12}, {5, 40}, {20, 14}}; s.Polygon(p, 4); }};
+  const TRect clips[] = {{7, 5, 23, 19}, {0, 0, 40, 30}, {30, 20, 60, 60}, {11, 11, 12, 12}};
+  for (std::size_t i = 0; i < std::size(shapes); ++i)
+    for (const std::int32_t width : {1, 3, 9})
+      for (const TRect& clip : clips) {
+        Surface whole(width), cut(width);
+        shapes[i](whole.s);
+        cut.s.ClipToRect(clip);
+        shapes[i](cut.s);
+        for (std::int32_t y = 0; y < 30; ++y)
+          for (std::int32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(cut.img.PixelColor(x, y), clip.Contains(x, y) ? whole.img.PixelColor(x, y) : 0u)
+                << "shape " << i << " width " << width << " clip " << clip.Left << "," << clip.Top << " at " << x << "," << y;
+      }
+}
+
+// What cannot be drawn is skipped, and what can costs what its visible part costs: shapes and
+// pictures far larger than the image, and pens far wider than it, finish at once (each took
+// from seconds to minutes, or crashed, when the whole box was walked). The ceiling is generous
+// for a loaded machine.
+struct CostRow {
+  const char* name;
+  std::function<void(TRasterSurface&)> draw;
+  TColorRef colour;  // of the pixel at `at` afterwards
+  TPoint at{200, 150};
+};
+void PrintTo(const CostRow& row, std::ostream* os) { *os << row.name; }
+class BoundedCost : public ::testing::TestWithParam<CostRow> {};
+
+TEST_P(BoundedCost, FinishesAtOnceAndDrawsTheVisiblePart) {
+  TRasterImage img(400, 300);
+  TRasterSurface s(&img);
+  s.SetPen(Pen, 1);
+  s.SetBrush(Brush, bsSolid);
+  const auto start = std::chrono::steady_clock::now();
+  GetParam().draw(s);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_EQ(img.PixelColor(GetParam().at.X, GetParam().at.Y), GetParam().colour);
+}
+
+constexpr std::int32_t Big = 1 << 24, Huge = std::numeric_limits<std::int32_t>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BoundedCost,
+    ::testing::Values(
+        CostRow{"pie_in_a_16000_box", [](TRasterSurface& s) { s.Pie(-7800, -7850, 8200, 8150, 8200, 150, 200, -7850); }, Brush, {250, 100}},
+        CostRow{"ellipse_in_the_largest_box", [](TRasterSurface& s) { s.Ellipse(200 - Big / 2, 150 - Big / 2, 200 + Big / 2, 150 + Big / 2); }, Brush},
+        CostRow{"ellipse_edge_through_the_image", [](TRasterSurface& s) { s.Ellipse(200, -8000, 16200, 8000); }, Pen, {200, 0}},
+        CostRow{"arc_in_a_16000_box", [](TRasterSurface& s) { s.Arc(-7800, 150, 8200, 16150, 8200, 0, -7800, 0); }, Pen},
+        CostRow{"round_rect_in_the_largest_box", [](TRasterSurface& s) { s.RoundRect(-Big / 2, -Big / 2, Big / 2, Big / 2, 5000, 5000); }, Brush},
+        CostRow{"polygon_over_two_billion_rows", [](TRasterSurface& s) { const TPoint p[] = {{-Huge, -Huge}, {Huge, 0}, {-Huge, Huge}}; s.Polygon(p, 3); }, Brush},
+        CostRow{"outline_pen_wider_than_the_box_is_all_pen", [](TRasterSurface& s) { s.SetPen(Pen, 1 << 30); s.Ellipse(-8000, -8000, 8400, 8300); }, Pen},
+        CostRow{"pie_with_a_pen_almost_half_its_box", [](TRasterSurface& s) { s.SetPen(Pen, 7000); s.Pie(-7800, -7850, 8200, 8150, 8200, 150, 200, -7850); }, Pen, {300, 50}},
+        CostRow{"rounded_box_with_a_pen_of_a_quarter_of_it", [](TRasterSurface& s) { s.SetPen(Pen, Big / 4); s.RoundRect(-Big / 2, -Big / 2, Big / 2, Big / 2, Big / 3, Big / 3); }, Brush},
+        CostRow{"outline_pen_of_half_the_largest_box", [](TRasterSurface& s) { s.SetPen(Pen, Big / 2 - 1); s.Ellipse(200 - Big / 2, 150 - Big / 2, 200 + Big / 2, 150 + Big / 2); }, Brush},
+        CostRow{"picture_stretched_past_two_billion_pixels", [](TRasterSurface& s) {
+          TRasterImage picture(2, 1);
+          picture.Row(0)[0] = 0xFF000000u | ColorRefToRgb(Brush);
+          picture.Row(0)[1] = 0xFF000000u | ColorRefToRgb(Pen);
+          s.StretchDrawImage({-Huge + 1, 0, Huge, 300}, picture);  // the left half ends at 0 on the image
+        }, Pen},
+        CostRow{"picture_at_the_end_of_the_range", [](TRasterSurface& s) { TRasterImage p(3, 3); s.DrawImage(Huge - 1, Huge - 1, p); }, 0},
+        CostRow{"pen_a_billion_wide", [](TRasterSurface& s) { s.SetPen(Pen, 1 << 30); s.MoveTo(-Huge, 5); s.LineTo(Huge, 5000); }, Pen},
+        CostRow{"dotted_pen_a_million_wide", [](TRasterSurface& s) { s.SetPen(Pen, 1 << 20, psDot); s.MoveTo(-Huge, 150); s.LineTo(Huge, 150); }, Pen},
+        CostRow{"pen_2000_wide_keeps_its_width", [](TRasterSurface& s) { s.SetPen(Pen, 2000); s.MoveTo(200, -850); s.LineTo(200, -849); }, Pen}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Monochrome, EveryColourBecomesTheNearerOfBlackAndWhite) {
   struct Row {

@@ -83,21 +83,68 @@ struct TPenRow {
 };
 void PrintTo(const TPenRow& row, std::ostream* os) { *os << row.name; }
 
-// What the surface must produce: width 1 by the line rule and its pattern, wider by stamping
-// the round brush on every pixel including the end.
+// A wide solid stroke: the round brush stamped on every pixel including the end; beyond the
+// brush table (1024), every pixel whose centre lies within half the width of the segment.
+void StrokeExpected(TRasterImage& img, const TRect& clip, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                    std::int64_t y1, std::int32_t w, TColorRef colour) {
+  const std::uint32_t argb = 0xFF000000u | ColorRefToRgb(colour);
+  if (w > 1024) {
+    const long double r = w / 2.0L, dx = x1 - x0, dy = y1 - y0, l2 = dx * dx + dy * dy;
+    for (std::int32_t y = clip.Top; y < clip.Bottom; ++y)
+      for (std::int32_t x = clip.Left; x < clip.Right; ++x) {
+        const long double t = l2 == 0 ? 0 : std::clamp(((x - x0) * dx + (y - y0) * dy) / l2, 0.0L, 1.0L);
+        const long double ex = x - (x0 + t * dx), ey = y - (y0 + t * dy);
+        if (ex * ex + ey * ey <= r * r) img.Row(y)[x] = argb;
+      }
+    return;
+  }
+  const std::int32_t odd = w % 2;
+  ForRulePixels(x0, y0, x1, y1, true, w, [&](std::int64_t, std::int64_t px, std::int64_t py) {
+    for (std::int32_t oy = -(w / 2); oy <= (w - 1) / 2; ++oy)
+      for (std::int32_t ox = -(w / 2); ox <= (w - 1) / 2; ++ox)
+        if ((2 * ox + 1 - odd) * (2 * ox + 1 - odd) + (2 * oy + 1 - odd) * (2 * oy + 1 - odd) <= w * w &&
+            Inside(clip, px + ox, py + oy))
+          img.Row(static_cast<std::int32_t>(py + oy))[px + ox] = argb;
+  });
+}
+
+// A wide dotted pen keeps its style: dashes of 3 widths every 6 along the line rule, each the
+// stroke between its first and last pixel; opaque, the whole stroke in the background first.
+void DottedStrokeExpected(TRasterImage& img, const TRect& clip, const TLine& l, const TPenRow& pen) {
+  const std::int32_t w = pen.width;
+  if (pen.background == bmOpaque) StrokeExpected(img, clip, l.x0, l.y0, l.x1, l.y1, w, Back);
+  const std::int64_t dx = std::llabs(std::int64_t{l.x1} - l.x0), dy = std::llabs(std::int64_t{l.y1} - l.y0);
+  const std::int64_t steps = std::max(dx, dy) + 1, dash = 3 * w;
+  std::vector<std::int64_t> dashes;
+  ForRulePixels(l.x0, l.y0, l.x1, l.y1, true, 2 * w, [&](std::int64_t i, std::int64_t, std::int64_t) {
+    if (i % (2 * dash) < dash && (dashes.empty() || dashes.back() != i / (2 * dash))) dashes.push_back(i / (2 * dash));
+  });
+  auto at = [&](std::int64_t i) {  // pixel i of the line rule
+    std::int64_t px = 0, py = 0;
+    const bool xMajor = dx >= dy;
+    const std::int64_t dMaj = std::max(dx, dy), dMin = std::min(dx, dy);
+    const std::int64_t minor = dMaj == 0 ? 0 : static_cast<std::int64_t>((TWide{2} * i * dMin + dMaj) / (2 * dMaj));
+    px = l.x0 + Sign(std::int64_t{l.x1} - l.x0) * (xMajor ? i : minor);
+    py = l.y0 + Sign(std::int64_t{l.y1} - l.y0) * (xMajor ? minor : i);
+    return std::pair{px, py};
+  };
+  for (const std::int64_t k : dashes) {
+    const auto [ax, ay] = at(k * 2 * dash);
+    const auto [bx, by] = at(std::min(k * 2 * dash + dash, steps) - 1);
+    StrokeExpected(img, clip, ax, ay, bx, by, w, Pen);
+  }
+}
+
+// What the surface must produce: width 1 by the line rule and its pattern, wider as strokes.
 void DrawExpected(TRasterImage& img, const TRect& clipArg, const TLine& l, const TPenRow& pen) {
   TRect clip;
   IntersectRect(clipArg, {0, 0, W, H}, clip);
-  const std::int32_t w = pen.width;
-  if (w >= 2) {
-    const std::int32_t odd = w % 2;
-    ForRulePixels(l.x0, l.y0, l.x1, l.y1, true, w, [&](std::int64_t, std::int64_t px, std::int64_t py) {
-      for (std::int32_t oy = -(w / 2); oy <= (w - 1) / 2; ++oy)
-        for (std::int32_t ox = -(w / 2); ox <= (w - 1) / 2; ++ox)
-          if ((2 * ox + 1 - odd) * (2 * ox + 1 - odd) + (2 * oy + 1 - odd) * (2 * oy + 1 - odd) <= w * w &&
-              Inside(clip, px + ox, py + oy))
-            img.Row(static_cast<std::int32_t>(py + oy))[px + ox] = 0xFF000000u | ColorRefToRgb(Pen);
-    });
+  if (pen.width >= 2 && pen.style == psDot) {
+    DottedStrokeExpected(img, clip, l, pen);
+    return;
+  }
+  if (pen.width >= 2) {
+    StrokeExpected(img, clip, l.x0, l.y0, l.x1, l.y1, pen.width, Pen);
     return;
   }
   ForRulePixels(l.x0, l.y0, l.x1, l.y1, false, 0, [&](std::int64_t i, std::int64_t x, std::int64_t y) {
@@ -144,7 +191,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TPenRow{"dot_transparent", 1, psDot, pmCopy, bmTransparent},
                       TPenRow{"dot_opaque_not_xor", 1, psDot, pmNotXor, bmOpaque},
                       TPenRow{"width2", 2, psSolid, pmCopy, bmOpaque},
-                      TPenRow{"width3_dotted_draws_solid", 3, psDot, pmCopy, bmOpaque},
+                      TPenRow{"width3_dotted_keeps_its_style", 3, psDot, pmCopy, bmOpaque},
+                      TPenRow{"width2_dotted_transparent", 2, psDot, pmCopy, bmTransparent},
+                      TPenRow{"width1500_past_the_brush_table", 1500, psSolid, pmCopy, bmOpaque},
+                      TPenRow{"width1500_dotted", 1500, psDot, pmCopy, bmTransparent},
                       TPenRow{"width4", 4, psSolid, pmCopy, bmOpaque},
                       TPenRow{"width7", 7, psSolid, pmCopy, bmOpaque}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -194,8 +194,16 @@ void TRecordAccess::ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBes
     const TBlockSummary* page = p < summary_.Pages() ? &summary_.Level(0)[static_cast<std::size_t>(p)] : nullptr;
     const auto lo = page ? page->LowOf(t) : 0, hi = page ? page->HighOf(t) : 0;
     if (!page || best.Beats(best.Lowest ? best.Keys.LowestIn(lo, hi) : best.Keys.HighestIn(lo, hi))) {
+      // Which levels are there first, then each of them once: far fewer than the records.
+      std::array<std::uint64_t, 16> present{};
       const std::uint8_t* r = Record(a);
-      for (std::int64_t j = a; j < end; ++j, r += SummaryRecordBytes) best.Offer(RecordLevel(r, t));
+      for (std::int64_t j = a; j < end; ++j, r += SummaryRecordBytes) {
+        const auto level = static_cast<unsigned>(RecordLevel(r, t));
+        present[level >> 6] |= std::uint64_t{1} << (level & 63);
+      }
+      for (std::size_t w = 0; w < present.size(); ++w)
+        for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
+          best.Offer(static_cast<int>(w * 64) + std::countr_zero(bits));
     }
     a = end;
   }

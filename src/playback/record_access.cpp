@@ -188,7 +188,7 @@ bool TRecordAccess::TBest::Beats(std::int64_t key) const {
 }
 
 void TRecordAccess::ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBest& best) {
-  while (a < b) {
+  for (; a < b && !best.Done();) {
     const std::int64_t p = a / PageRecords, end = std::min(b, (p + 1) * PageRecords);
     // Part of a summarised page is read only when a level of that page would do better.
     const TBlockSummary* page = p < summary_.Pages() ? &summary_.Level(0)[static_cast<std::size_t>(p)] : nullptr;
@@ -219,12 +219,23 @@ void TRecordAccess::ExtremeInBlock(int t, int level, std::int64_t block, TBest& 
   if (hi - lo < 2 || !best.Beats(best.Lowest ? best.Keys.LowestIn(lo + 1, hi - 1) : best.Keys.HighestIn(lo + 1, hi - 1)))
     return;
   if (level == 0) return ExtremeInRecords(t, block * PageRecords, (block + 1) * PageRecords, best);
-  for (std::int64_t c = block * TRecordingSummary::Fanout; c < (block + 1) * TRecordingSummary::Fanout; ++c)
+  for (std::int64_t c = block * TRecordingSummary::Fanout; c < (block + 1) * TRecordingSummary::Fanout && !best.Done(); ++c)
     ExtremeInBlock(t, level - 1, c, best);
 }
 
-int TRecordAccess::Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest) {
+int TRecordAccess::Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest,
+                           const TBlockSummary* span) {
   TBest best{keys, lowest};
+  if (span) {
+    // The range's own lowest and highest level are there, and nothing beyond them: once the best
+    // is the best key between them, nothing is left to look at.
+    const int lo = span->LowOf(t), hi = span->HighOf(t);
+    best.Offer(lo);
+    best.Offer(hi);
+    best.Ceiling = lowest ? keys.LowestIn(lo, hi) : keys.HighestIn(lo, hi);
+    best.HasCeiling = true;
+    if (best.Done()) return best.Level;
+  }
   const std::int64_t first = (a + PageRecords - 1) / PageRecords;
   const std::int64_t last = std::min(b / PageRecords, summary_.Pages());
   if (first >= last) {
@@ -232,7 +243,7 @@ int TRecordAccess::Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKe
     return best.Level;
   }
   // The whole pages first: the best they give then spares reading most partial pages.
-  for (std::int64_t p = first; p < last;) {
+  for (std::int64_t p = first; p < last && !best.Done();) {
     const int level = LevelFrom(p, last);
     const std::int64_t n = TRecordingSummary::PagesPerBlock(level);
     ExtremeInBlock(t, level, p / n, best);

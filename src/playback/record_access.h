@@ -70,8 +70,10 @@ class TRecordAccess {
   std::int64_t FindFirst(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
   std::int64_t FindLast(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
   // The level present in [a, b) of trace t with the lowest (highest) key of those kept, or -1.
-  // Keys must differ between kept levels for the answer to be the one level.
-  int Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest);
+  // Keys must differ between kept levels for the answer to be the one level. `span`, when
+  // given, must be Range(a, b): it lets the search stop as soon as nothing can do better.
+  int Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest,
+              const TBlockSummary* span = nullptr);
 
  private:
   struct TSlot {
@@ -93,8 +95,14 @@ class TRecordAccess {
     const TLevelKeys& Keys;
     bool Lowest;
     int Level = -1;
+    std::int64_t Ceiling = 0;  // the best key the range may hold, when known
+    bool HasCeiling = false;
     void Offer(int level);
     bool Beats(std::int64_t key) const;  // a key better than the best so far
+    bool Done() const {
+      if (!HasCeiling) return false;
+      return Ceiling == (Lowest ? TLevelKeys::NoneLow : TLevelKeys::NoneHigh) || (Level >= 0 && !Beats(Ceiling));
+    }
   };
   void ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBest& best);
   void ExtremeInBlock(int t, int level, std::int64_t block, TBest& best);

@@ -33,16 +33,16 @@ TTraceKeys KeysOf(const std::vector<std::int32_t>& pixel) {
 
 // One x position away from the end, as SummariseBlockForView keeps it: first, first drawn,
 // lowest and highest by pixel of all and of the drawn, last drawn, last.
-void EmitPosition(TRecordAccess& access, const TOverviewPosition& x, int t, const TTraceKeys& keys, int first, int last,
-                  std::vector<TOverviewPoint>& points) {
+void EmitPosition(TRecordAccess& access, const TOverviewPosition& x, int t, const TTraceKeys& keys,
+                  const TBlockSummary& span, int first, int last, std::vector<TOverviewPoint>& points) {
   Append(points, x.K, first, true);
   const std::int64_t firstDrawn = access.FindFirst(t, x.Start, x.End, keys.Drawn());
   if (firstDrawn >= 0) Append(points, x.K, access.Level(firstDrawn, t), false);
-  Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.Rank, true), false);
-  Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.Rank, false), false);
+  Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.Rank, true, &span), false);
+  Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.Rank, false, &span), false);
   if (firstDrawn >= 0) {
-    Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.DrawnRank, true), false);
-    Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.DrawnRank, false), false);
+    Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.DrawnRank, true, &span), false);
+    Append(points, x.K, access.Extreme(t, x.Start, x.End, keys.DrawnRank, false, &span), false);
     Append(points, x.K, access.Level(access.FindLast(t, x.Start, x.End, keys.Drawn()), t), false);
   }
   Append(points, x.K, last, false);
@@ -131,8 +131,9 @@ TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::
     std::array<std::uint8_t, SummaryRecordBytes> first{}, last{};
     std::copy_n(access.Record(x->Start), SummaryRecordBytes, first.begin());
     std::copy_n(access.Record(x->End - 1), SummaryRecordBytes, last.begin());
+    const TBlockSummary span = access.Range(x->Start, x->End);
     for (int t = 0; t < SummaryTraces; ++t)
-      EmitPosition(access, *x, t, keys[static_cast<std::size_t>(t)], RecordLevel(first.data(), t),
+      EmitPosition(access, *x, t, keys[static_cast<std::size_t>(t)], span, RecordLevel(first.data(), t),
                    RecordLevel(last.data(), t), out[static_cast<std::size_t>(t)]);
   }
   const std::vector<TOverviewPosition> exact(tail, positions.end());

@@ -9,9 +9,36 @@ namespace {
 
 constexpr std::int64_t PageRecords = SummaryPageRecords;
 
+// The index of the first (last) of `count` records whose level of trace T passes `test`, or -1;
+// the trace fixed per loop, so each loop reads its level with no choice per record.
+template <int T, bool Backwards, class F>
+std::int64_t FindIn(const std::uint8_t* records, std::int64_t count, const F& test) {
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::int64_t at = Backwards ? count - 1 - i : i;
+    if (test(RecordLevel(records + at * SummaryRecordBytes, T))) return at;
+  }
+  return -1;
+}
+
+template <bool Backwards, class F>
+std::int64_t FindIn(const std::uint8_t* records, std::int64_t count, int t, const F& test) {
+  switch (t) {
+    case 0: return FindIn<0, Backwards>(records, count, test);
+    case 1: return FindIn<1, Backwards>(records, count, test);
+    case 2: return FindIn<2, Backwards>(records, count, test);
+    case 3: return FindIn<3, Backwards>(records, count, test);
+    case 4: return FindIn<4, Backwards>(records, count, test);
+    case 5: return FindIn<5, Backwards>(records, count, test);
+    case 6: return FindIn<6, Backwards>(records, count, test);
+    case 7: return FindIn<7, Backwards>(records, count, test);
+    default: return FindIn<8, Backwards>(records, count, test);
+  }
+}
+
 }  // namespace
 
-TLevelKeys::TLevelKeys(const std::vector<std::int64_t>& keys, const std::vector<bool>& kept) : keys_(keys), kept_(kept) {
+TLevelKeys::TLevelKeys(const std::vector<std::int64_t>& keys, const std::vector<bool>& kept)
+    : keys_(keys), kept_(kept.begin(), kept.end()) {
   const std::size_t n = keys.size();
   lows_.emplace_back(n);
   highs_.emplace_back(n);
@@ -91,17 +118,13 @@ bool TRecordAccess::MayInPage(int t, std::int64_t page, const TLevelTest& test) 
 }
 
 std::int64_t TRecordAccess::FirstInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
-  const std::uint8_t* r = Record(a);
-  for (std::int64_t j = a; j < b; ++j, r += SummaryRecordBytes)
-    if (test(RecordLevel(r, t))) return j;
-  return -1;
+  const std::int64_t i = FindIn<false>(Record(a), b - a, t, test);
+  return i < 0 ? -1 : a + i;
 }
 
 std::int64_t TRecordAccess::LastInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
-  const std::uint8_t* r = Record(a) + (b - a) * SummaryRecordBytes;
-  for (std::int64_t j = b; j-- > a;)
-    if (test(RecordLevel(r -= SummaryRecordBytes, t))) return j;
-  return -1;
+  const std::int64_t i = FindIn<true>(Record(a), b - a, t, test);
+  return i < 0 ? -1 : a + i;
 }
 
 int TRecordAccess::LevelFrom(std::int64_t p, std::int64_t last) const {
@@ -196,11 +219,10 @@ void TRecordAccess::ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBes
     if (!page || best.Beats(best.Lowest ? best.Keys.LowestIn(lo, hi) : best.Keys.HighestIn(lo, hi))) {
       // Which levels are there first, then each of them once: far fewer than the records.
       std::array<std::uint64_t, 16> present{};
-      const std::uint8_t* r = Record(a);
-      for (std::int64_t j = a; j < end; ++j, r += SummaryRecordBytes) {
-        const auto level = static_cast<unsigned>(RecordLevel(r, t));
-        present[level >> 6] |= std::uint64_t{1} << (level & 63);
-      }
+      FindIn<false>(Record(a), end - a, t, [&present](int level) {
+        present[static_cast<unsigned>(level) >> 6] |= std::uint64_t{1} << (level & 63);
+        return false;
+      });
       for (std::size_t w = 0; w < present.size(); ++w)
         for (std::uint64_t bits = present[w]; bits != 0; bits &= bits - 1)
           best.Offer(static_cast<int>(w * 64) + std::countr_zero(bits));

@@ -19,7 +19,7 @@ class TLevelKeys {
  public:
   static constexpr std::int64_t NoneLow = INT64_MAX, NoneHigh = INT64_MIN;  // the span keeps no level
   TLevelKeys(const std::vector<std::int64_t>& keys, const std::vector<bool>& kept);
-  bool Kept(int level) const { return kept_[static_cast<std::size_t>(level)]; }
+  bool Kept(int level) const { return kept_[static_cast<std::size_t>(level)] != 0; }
   std::int64_t Key(int level) const { return keys_[static_cast<std::size_t>(level)]; }
   // Over the kept levels lo..hi.
   std::int64_t LowestIn(int lo, int hi) const { return Span(lows_, lo, hi, NoneLow, false); }
@@ -29,7 +29,7 @@ class TLevelKeys {
   using TTable = std::vector<std::vector<std::int64_t>>;  // [k][i]: over levels i..i + 2^k - 1
   static std::int64_t Span(const TTable& table, int lo, int hi, std::int64_t none, bool high);
   std::vector<std::int64_t> keys_;
-  std::vector<bool> kept_;
+  std::vector<std::uint8_t> kept_;
   TTable lows_, highs_;
 };
 

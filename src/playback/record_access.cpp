@@ -40,6 +40,15 @@ std::int64_t FindIn(const std::uint8_t* records, std::int64_t count, int t, cons
 TLevelKeys::TLevelKeys(const std::vector<std::int64_t>& keys, const std::vector<bool>& kept)
     : keys_(keys), kept_(kept.begin(), kept.end()) {
   const std::size_t n = keys.size();
+  levelOf_.assign(n, -1);
+  for (std::size_t level = 0; level < n; ++level) {
+    const std::int64_t key = keys[level];
+    if (key < 0 || key >= static_cast<std::int64_t>(n) || levelOf_[static_cast<std::size_t>(key)] >= 0) {
+      levelOf_.clear();
+      break;
+    }
+    levelOf_[static_cast<std::size_t>(key)] = static_cast<int>(level);
+  }
   lows_.emplace_back(n);
   highs_.emplace_back(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -218,6 +227,12 @@ void TRecordAccess::ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBes
     const auto lo = page ? page->LowOf(t) : 0, hi = page ? page->HighOf(t) : 0;
     if (!page || best.Beats(best.Lowest ? best.Keys.LowestIn(lo, hi) : best.Keys.HighestIn(lo, hi))) {
       // Which levels are there first, then each of them once: far fewer than the records.
+      // The best the range may hold is most often there: looked for alone first, it ends the search.
+      if (const int target = best.HasCeiling ? best.Keys.LevelOf(best.Ceiling) : -1;
+          target >= 0 && FindIn<false>(Record(a), end - a, t, [target](int level) { return level == target; }) >= 0) {
+        best.Offer(target);
+        return;
+      }
       std::array<std::uint64_t, 16> present{};
       FindIn<false>(Record(a), end - a, t, [&present](int level) {
         present[static_cast<unsigned>(level) >> 6] |= std::uint64_t{1} << (level & 63);

@@ -24,12 +24,17 @@ class TLevelKeys {
   // Over the kept levels lo..hi.
   std::int64_t LowestIn(int lo, int hi) const { return Span(lows_, lo, hi, NoneLow, false); }
   std::int64_t HighestIn(int lo, int hi) const { return Span(highs_, lo, hi, NoneHigh, true); }
+  // The level of a key when the keys are places 0..n-1 (each once), else -1.
+  int LevelOf(std::int64_t key) const {
+    return key >= 0 && key < static_cast<std::int64_t>(levelOf_.size()) ? levelOf_[static_cast<std::size_t>(key)] : -1;
+  }
 
  private:
   using TTable = std::vector<std::vector<std::int64_t>>;  // [k][i]: over levels i..i + 2^k - 1
   static std::int64_t Span(const TTable& table, int lo, int hi, std::int64_t none, bool high);
   std::vector<std::int64_t> keys_;
   std::vector<std::uint8_t> kept_;
+  std::vector<int> levelOf_;
   TTable lows_, highs_;
 };
 

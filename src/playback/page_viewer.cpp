@@ -149,6 +149,9 @@ std::optional<TOverviewPoints> TPageViewer::SummarisedOverview(const std::option
   const std::string name = file.Name().string();
   const TPageRead read = [fd, &name](std::int64_t page, std::uint8_t* out) { return ReadRecordingPage(fd, page, out, name); };
   const TPagePrefetch prefetch = [fd](std::int64_t page) { PrefetchRecordingPage(fd, page); };
+  // A deep zoom reads a page or two per x position and channel: quick warm, not from a cold disk.
+  std::optional<TBusyCursor> busy;
+  if (pixels && !refreshing_) busy.emplace();
   try {
     if (pixels) return ReduceWithSummaryForView(*summary, stamp->Size, read, *pixels, prefetch);
     return ReduceWithSummary(*summary, stamp->Size, read, prefetch);

@@ -5,7 +5,6 @@
 #endif
 
 #include <algorithm>
-#include <cstring>
 
 namespace ninetrace {
 
@@ -26,9 +25,7 @@ void ScanWide(const std::uint8_t* records, std::int64_t count, std::array<int, 5
   __m128i lo = _mm_set1_epi16(1023), hi = zero;
   unsigned a = ands, o = ors;
   for (const std::uint8_t* r = records; r != records + count * SummaryRecordBytes; r += SummaryRecordBytes) {
-    std::uint64_t word;
-    std::memcpy(&word, r, sizeof word);
-    const __m128i bytes = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(word)), zero);
+    const __m128i bytes = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r)), zero);
     const __m128i b5 = _mm_shufflelo_epi16(_mm_srli_si128(bytes, 10), 0);  // lanes 0..3: byte 5
     const __m128i b6 = _mm_shufflehi_epi16(bytes, 2);                      // lane 4: byte 6
     const __m128i lows = _mm_or_si128(_mm_and_si128(b5, firstFour), _mm_and_si128(b6, fifth));

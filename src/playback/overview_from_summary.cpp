@@ -12,15 +12,8 @@ namespace {
 constexpr std::int64_t RecordBytes = SummaryRecordBytes;
 constexpr std::int64_t PageRecords = SummaryPageRecords;
 
-// As the record-by-record reduction appends: a step to the level just appended draws nothing.
-void Append(std::vector<TOverviewPoint>& points, std::int64_t k, int level, bool firstOfColumn) {
-  if (!firstOfColumn && points.back().Level == level) return;
-  points.push_back({k, static_cast<std::int16_t>(level)});
-}
-
-struct TPosition {
-  std::int64_t K, Start, End;  // x index and its records [Start, End)
-};
+using TPosition = TOverviewPosition;
+constexpr auto Append = AppendOverviewPoint;
 
 int HighestLevel(int t) { return t < 5 ? 1023 : 1; }
 
@@ -85,9 +78,16 @@ void EmitExactTail(TRecordAccess& access, int t, const std::vector<TPosition>& t
   }
 }
 
-std::vector<TPosition> Positions(std::int64_t size) {
+}  // namespace
+
+void AppendOverviewPoint(std::vector<TOverviewPoint>& points, std::int64_t k, int level, bool firstOfColumn) {
+  if (!firstOfColumn && points.back().Level == level) return;
+  points.push_back({k, static_cast<std::int16_t>(level)});
+}
+
+std::vector<TOverviewPosition> OverviewPositions(std::int64_t size) {
   const std::int64_t records = size / RecordBytes;
-  std::vector<TPosition> positions;
+  std::vector<TOverviewPosition> positions;
   for (std::int64_t j = 0; j < records;) {
     const std::int64_t k = RecordBytes * j * 1000 / size;
     // The first record whose x index is above k: 7000 j >= (k + 1) size.
@@ -98,26 +98,31 @@ std::vector<TPosition> Positions(std::int64_t size) {
   return positions;
 }
 
-}  // namespace
+std::vector<TOverviewPosition>::const_iterator ExactTailOf(const std::vector<TOverviewPosition>& positions) {
+  const std::int64_t lastK = positions.back().K;
+  return std::find_if(positions.begin(), positions.end(),
+                      [lastK](const TOverviewPosition& x) { return x.K > lastK - ExactTailPositions; });
+}
+
+void PrepareSummaryReads(const TRecordingSummary& summary, std::int64_t size,
+                         const std::vector<TOverviewPosition>& positions, const TPagePrefetch& prefetch) {
+  if (summary.Pages() != size / (RecordBytes * PageRecords)) throw TSummaryMismatch("the summary is of another length");
+  if (prefetch)
+    for (const TOverviewPosition& x : positions) {
+      if (x.Start % PageRecords) prefetch(x.Start / PageRecords);
+      if (x.End % PageRecords) prefetch((x.End - 1) / PageRecords);
+    }
+}
 
 TOverviewPoints ReduceWithSummary(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
                                   const TPagePrefetch& prefetch) {
   TOverviewPoints out;
   const std::int64_t records = size > 0 ? size / RecordBytes : 0;
   if (records == 0) return out;
-  if (summary.Pages() != size / (RecordBytes * PageRecords)) throw TSummaryMismatch("the summary is of another length");
-  const std::vector<TPosition> positions = Positions(size);
-  // The pages where positions meet, asked for all at once: from a cold disk they then arrive
-  // together instead of one seek after another.
-  if (prefetch)
-    for (const TPosition& x : positions) {
-      if (x.Start % PageRecords) prefetch(x.Start / PageRecords);
-      if (x.End % PageRecords) prefetch((x.End - 1) / PageRecords);
-    }
+  const std::vector<TPosition> positions = OverviewPositions(size);
+  PrepareSummaryReads(summary, size, positions, prefetch);
   TRecordAccess access(summary, records, read);
-  const std::int64_t lastK = positions.back().K;
-  const auto tail = std::find_if(positions.begin(), positions.end(),
-                                 [lastK](const TPosition& x) { return x.K > lastK - ExactTailPositions; });
+  const auto tail = ExactTailOf(positions);
   for (auto x = positions.begin(); x != tail; ++x) {
     const TBlockSummary s = access.Range(x->Start, x->End);
     std::array<std::uint8_t, RecordBytes> first{}, last{};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <vector>
 
 #include "playback/overview_reduction.h"
 #include "recording/recording_summary.h"
@@ -23,6 +24,22 @@ class TSummaryMismatch : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// An x position of the overview: its index and its records [Start, End).
+struct TOverviewPosition {
+  std::int64_t K, Start, End;
+};
+// The positions of a recording of `size` bytes, as ReduceRecording places its records.
+std::vector<TOverviewPosition> OverviewPositions(std::int64_t size);
+// Where the exact tail (see overview_reduction.h) of `positions` starts.
+std::vector<TOverviewPosition>::const_iterator ExactTailOf(const std::vector<TOverviewPosition>& positions);
+// Checks that `summary` is of a recording of `size` bytes and asks for the pages where
+// positions meet inside a page, all at once: from a cold disk they then arrive together.
+void PrepareSummaryReads(const TRecordingSummary& summary, std::int64_t size,
+                         const std::vector<TOverviewPosition>& positions, const TPagePrefetch& prefetch);
+// Appends a level at x index k, as the record-by-record reduction does: a step to the level
+// just appended draws nothing.
+void AppendOverviewPoint(std::vector<TOverviewPoint>& points, std::int64_t k, int level, bool firstOfColumn);
 
 // The overview points of a recording of `size` bytes whose whole pages `summary` describes:
 // equal to ReduceRecording(read, size) without a view. Throws TSummaryMismatch when a page read

@@ -7,6 +7,7 @@
 #include "platform/busy_cursor.h"
 #include "playback/overview_from_summary.h"
 #include "playback/overview_reduction.h"
+#include "playback/view_from_summary.h"
 
 namespace ninetrace {
 
@@ -138,38 +139,38 @@ const TRecordingSummary* TPageViewer::CurrentSummary(const TRecordingStamp& stam
   return &*summary_;
 }
 
-std::optional<TOverviewPoints> TPageViewer::SummarisedOverview() {
+std::optional<TOverviewPoints> TPageViewer::SummarisedOverview(const std::optional<TLevelPixels>& pixels) {
   const TDataFile& file = recorder_.DataFile();
   const int fd = file.Descriptor();
   const std::optional<TRecordingStamp> stamp = StampOf(fd);
-  if (!stamp || stamp->Size < summaryFrom_) return ReadOverview(std::nullopt);
+  if (!stamp || stamp->Size < summaryFrom_) return ReadOverview(pixels);
   const TRecordingSummary* summary = CurrentSummary(*stamp);
   if (!summary) return std::nullopt;
   const std::string name = file.Name().string();
+  const TPageRead read = [fd, &name](std::int64_t page, std::uint8_t* out) { return ReadRecordingPage(fd, page, out, name); };
+  const TPagePrefetch prefetch = [fd](std::int64_t page) { PrefetchRecordingPage(fd, page); };
+  // A deep zoom reads a page or two per x position and channel: quick warm, not from a cold disk.
+  std::optional<TBusyCursor> busy;
+  if (pixels && !refreshing_) busy.emplace();
   try {
-    return ReduceWithSummary(
-        *summary, stamp->Size, [fd, &name](std::int64_t page, std::uint8_t* out) { return ReadRecordingPage(fd, page, out, name); },
-        [fd](std::int64_t page) { PrefetchRecordingPage(fd, page); });
+    if (pixels) return ReduceWithSummaryForView(*summary, stamp->Size, read, *pixels, prefetch);
+    return ReduceWithSummary(*summary, stamp->Size, read, prefetch);
   } catch (const TSummaryMismatch&) {
     // The recording changed under its summary: draw from the records, and build it anew next time.
     summary_.reset();
     std::error_code ignored;
     std::filesystem::remove(SummaryPathFor(file.Name()), ignored);
-    return ReadOverview(std::nullopt);
+    return ReadOverview(pixels);
   }
 }
 
 void TPageViewer::ShowOverview() {
   const std::int64_t size = recorder_.DataFile().Size();
   std::optional<TLevelPixels> pixels = ViewPixels();
-  std::optional<TOverviewPoints> summarised;
-  if (!pixels) {
-    summarised = SummarisedOverview();
-    if (!summarised) return;  // the build was cancelled: the page stays
-  }
-  const TOverviewPoints points = pixels ? ReadOverview(pixels) : std::move(*summarised);
+  const std::optional<TOverviewPoints> points = SummarisedOverview(pixels);
+  if (!points) return;  // the build was cancelled: the page stays
   // Everything that reads the file has succeeded; only now does the view change.
-  PlotOverview(points, size, viewOffset_);
+  PlotOverview(*points, size, viewOffset_);
   overviewPixels_ = std::move(pixels);
   savedOffset_ = viewOffset_;
   // Past the end, where reading page by page would stop: a step from the overview lands on
@@ -184,11 +185,10 @@ void TPageViewer::AxesChanged() {
   if (!FileOpen() || viewMode_ != TViewMode::Overview) return;
   std::optional<TLevelPixels> pixels = ViewPixels();
   if (pixels == overviewPixels_) return;
-  // Back from a deep zoom: a cancelled build leaves the view as it is.
-  std::optional<TOverviewPoints> summarised = pixels ? std::nullopt : SummarisedOverview();
-  if (!pixels && !summarised) return;
-  const TOverviewPoints points = pixels ? ReadOverview(pixels) : std::move(*summarised);
-  PlotOverview(points, recorder_.DataFile().Size(), savedOffset_);
+  // A cancelled build leaves the view as it is.
+  const std::optional<TOverviewPoints> points = SummarisedOverview(pixels);
+  if (!points) return;
+  PlotOverview(*points, recorder_.DataFile().Size(), savedOffset_);
   overviewPixels_ = std::move(pixels);
 }
 

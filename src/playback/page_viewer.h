@@ -93,7 +93,7 @@ class TPageViewer {
   // leaves the page, the caption and the offsets as they were.
   void ToggleOverview();
   // The chart was zoomed or restored: a zoom deep enough to put levels beyond the drawing's
-  // coordinate guard needs the overview reduced for that view, read again from the file.
+  // coordinate guard needs the overview reduced for that view, from the summary.
   void AxesChanged();
   // The file changed size under an open overview (a window following a recording): reads it
   // again at its new size, keeping the zoom. A failure leaves the overview as it was.
@@ -128,9 +128,9 @@ class TPageViewer {
   // levels draw exactly: all inside the guard, the mapping never turning back.
   std::optional<TLevelPixels> ViewPixels() const;
   TOverviewPoints ReadOverview(const std::optional<TLevelPixels>& pixels);
-  // The plain overview from the recording's summary, loading or building it first; nullopt when
-  // the build was cancelled.
-  std::optional<TOverviewPoints> SummarisedOverview();
+  // The overview from the recording's summary, plain or for the view's `pixels`, loading or
+  // building the summary first; nullopt when the build was cancelled. Short recordings are read whole.
+  std::optional<TOverviewPoints> SummarisedOverview(const std::optional<TLevelPixels>& pixels);
   const TRecordingSummary* CurrentSummary(const TRecordingStamp& stamp);
   // Replaces the traces by the overview; on failure shows the page at pageOffset, which is
   // still in the page buffer, in page view.

@@ -469,6 +469,13 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
     EXPECT_FALSE(recorder.Running());
     EXPECT_FALSE(recorder.DataFile().IsOpen());
     EXPECT_TRUE(ReadWholeFile(dir / FirstName) == row.AtName);
+    // The index, where its folder is still there, ends by saying why the recording stopped.
+    if (fs::exists(dir / (std::string(FirstName) + ".idx"))) {
+      const std::vector<TIndexEvent> events = TRecordTimes::Load(dir / FirstName).Events();
+      ASSERT_FALSE(events.empty());
+      EXPECT_EQ(events.back().Kind, TIndexEntryKind::Stop);
+      EXPECT_EQ(events.back().Reason, TStopReason::FileTaken);
+    }
     if (!row.SavedAs.empty()) {
       EXPECT_EQ(recorder.FileName(), row.SavedAs);
       EXPECT_TRUE(ReadWholeFile(dir / row.SavedAs) == row.Saved);

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <numeric>
 #include <thread>
@@ -202,6 +204,12 @@ TEST(SerialPort, APortInUseIsRefusedWithTheReasonEvenForRoot) {
   owner.Open(pty.SlavePath());
   EXPECT_EQ(AsOrdinaryUser(open), inUse);
   EXPECT_EQ(open(), inUse) << "as root";
+  // A program that knows nothing of the lock is kept off by the exclusive-open flag.
+  const std::function<std::string()> plainOpen = [&] {
+    const TFileDescriptor fd(::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    return fd.IsOpen() ? std::string("opened") : std::string(std::strerror(errno));
+  };
+  EXPECT_EQ(AsOrdinaryUser(plainOpen), std::strerror(EBUSY));
   owner.Close();
   EXPECT_EQ(AsOrdinaryUser(open), "opened");
   EXPECT_EQ(open(), "opened");

@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/positioned_io.h"
+
 namespace ninetrace {
 
 namespace {
@@ -130,18 +132,8 @@ void TDataFile::WriteAll(const std::uint8_t* buffer, std::int64_t count) {
 }
 
 void TDataFile::WriteAt(const std::uint8_t* buffer, std::int64_t count, std::int64_t offset) {
-  std::int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pwrite(fd_.Get(), buffer + done, static_cast<std::size_t>(count - done),
-                               static_cast<off_t>(offset + done));
-    if (n > 0) {
-      done += n;
-    } else if (n == 0) {
-      Fail("Cannot write to", ENOSPC);  // as WriteAll: no progress and no error is a full disk
-    } else if (errno != EINTR) {
-      Fail("Cannot write to", errno);
-    }
-  }
+  // As WriteAll: no progress and no error is a full disk.
+  if (!WriteAllAt(fd_.Get(), buffer, count, offset)) Fail("Cannot write to", errno);
 }
 
 void TDataFile::CopyTo(TDataFile& target, std::int64_t count) const {

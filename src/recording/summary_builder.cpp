@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/data_file.h"
+#include "platform/positioned_io.h"
 
 namespace ninetrace {
 
@@ -20,14 +21,8 @@ namespace {
 }  // namespace
 
 std::int64_t ReadRecordingPage(int fd, std::int64_t page, std::uint8_t* out, const std::string& name) {
-  std::int64_t got = 0;
-  while (got < SummaryPageBytes) {
-    const ssize_t n = ::pread(fd, out + got, static_cast<std::size_t>(SummaryPageBytes - got), page * SummaryPageBytes + got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) FailRead(name, errno);
-    if (n == 0) break;
-    got += n;
-  }
+  const std::int64_t got = ReadAt(fd, out, SummaryPageBytes, page * SummaryPageBytes);
+  if (got < 0) FailRead(name, errno);
   return got;
 }
 
@@ -48,15 +43,9 @@ bool TSummaryBuilder::Step(std::int64_t bytes) {
   for (std::int64_t left = bytes; !Done() && left > 0;) {
     const std::int64_t pages = std::min(PiecePages, pages_ - summary_.Pages());
     const std::int64_t want = pages * SummaryPageBytes;
-    std::int64_t got = 0;
-    while (got < want) {
-      const ssize_t n = ::pread(fd_, buffer_.get() + got, static_cast<std::size_t>(want - got),
-                                summary_.Pages() * SummaryPageBytes + got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) FailRead(name_, errno);
-      if (n == 0) throw TFileError("Cannot read " + name_ + ": it became shorter while being read", "it became shorter");
-      got += n;
-    }
+    const std::int64_t got = ReadAt(fd_, buffer_.get(), want, summary_.Pages() * SummaryPageBytes);
+    if (got < 0) FailRead(name_, errno);
+    if (got < want) throw TFileError("Cannot read " + name_ + ": it became shorter while being read", "it became shorter");
     for (std::int64_t p = 0; p < pages; ++p)
       summary_.AddPage(SummariseRecords(buffer_.get() + p * SummaryPageBytes, SummaryPageRecords));
     left -= want;

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/positioned_io.h"
+
 namespace ninetrace {
 namespace {
 
@@ -83,29 +85,9 @@ void EncodeHeader(std::uint8_t* out, const TRecordingStamp& stamp, std::uint64_t
   Put(out + 56, check, 8);
 }
 
-bool WriteAt(int fd, const std::uint8_t* bytes, std::int64_t count, std::int64_t offset) {
-  while (count > 0) {
-    const ssize_t n = ::pwrite(fd, bytes, static_cast<std::size_t>(count), offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    count -= n;
-    offset += n;
-  }
-  return true;
-}
-
 // Reads `count` bytes at `offset`; false when fewer are there.
-bool ReadAt(int fd, std::uint8_t* bytes, std::int64_t count, std::int64_t offset) {
-  while (count > 0) {
-    const ssize_t n = ::pread(fd, bytes, static_cast<std::size_t>(count), offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    count -= n;
-    offset += n;
-  }
-  return true;
+bool ReadWhole(int fd, std::uint8_t* bytes, std::int64_t count, std::int64_t offset) {
+  return ReadAt(fd, bytes, count, offset) == count;
 }
 
 }  // namespace
@@ -132,7 +114,7 @@ std::optional<TRecordingSummary> LoadSummary(const std::filesystem::path& summar
   const std::int64_t body = TRecordingSummary::StoredBlocks(pages) * BlockBytes;
   if (info.st_size != HeaderBytes + body) return std::nullopt;
   std::array<std::uint8_t, HeaderBytes> header{}, expected{};
-  if (!ReadAt(fd.Get(), header.data(), HeaderBytes, 0)) return std::nullopt;
+  if (!ReadWhole(fd.Get(), header.data(), HeaderBytes, 0)) return std::nullopt;
   const std::uint64_t storedCheck = Get(header.data() + 56, 8);
   EncodeHeader(expected.data(), stamp, storedCheck);
   if (header != expected) return std::nullopt;  // another version, recording, size or time
@@ -145,7 +127,7 @@ std::optional<TRecordingSummary> LoadSummary(const std::filesystem::path& summar
   std::uint64_t check = CheckStart;
   for (std::int64_t at = 0; at < body;) {
     const std::int64_t n = std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), body - at);
-    if (!ReadAt(fd.Get(), piece.data(), n, HeaderBytes + at)) return std::nullopt;
+    if (!ReadWhole(fd.Get(), piece.data(), n, HeaderBytes + at)) return std::nullopt;
     check = Check(check, piece.data(), n);
     for (std::int64_t i = 0; i < n; i += BlockBytes) {
       const std::optional<TBlockSummary> block = Decode(piece.data() + i);
@@ -186,8 +168,8 @@ bool SaveSummary(const std::filesystem::path& summaryPath, const TRecordingSumma
   const std::vector<std::uint8_t> body = EncodeBody(summary);
   std::array<std::uint8_t, HeaderBytes> header{};
   EncodeHeader(header.data(), stamp, Check(CheckStart, body.data(), static_cast<std::int64_t>(body.size())));
-  const bool written = ::fchmod(fd.Get(), 0644) == 0 && WriteAt(fd.Get(), header.data(), HeaderBytes, 0) &&
-                       WriteAt(fd.Get(), body.data(), static_cast<std::int64_t>(body.size()), HeaderBytes);
+  const bool written = ::fchmod(fd.Get(), 0644) == 0 && WriteAllAt(fd.Get(), header.data(), HeaderBytes, 0) &&
+                       WriteAllAt(fd.Get(), body.data(), static_cast<std::int64_t>(body.size()), HeaderBytes);
   if (written && ::rename(temporary.c_str(), summaryPath.c_str()) == 0) return true;
   ::unlink(temporary.c_str());
   return false;
@@ -225,12 +207,12 @@ void TSummaryWriter::AppendPage(const std::uint8_t* page, int recordingFd) noexc
   // Blocks first, the header last: a crash between them leaves a header that no longer matches
   // the recording, so the summary is built again instead of believed.
   const std::optional<TRecordingStamp> stamp = StampOf(recordingFd);
-  if (!stamp || !WriteAt(fd_.Get(), blocks.data(), n, HeaderBytes + bodyBytes_)) return Abandon();
+  if (!stamp || !WriteAllAt(fd_.Get(), blocks.data(), n, HeaderBytes + bodyBytes_)) return Abandon();
   bodyBytes_ += n;
   check_ = Check(check_, blocks.data(), n);
   std::array<std::uint8_t, HeaderBytes> header{};
   EncodeHeader(header.data(), *stamp, check_);
-  if (!WriteAt(fd_.Get(), header.data(), HeaderBytes, 0)) Abandon();
+  if (!WriteAllAt(fd_.Get(), header.data(), HeaderBytes, 0)) Abandon();
 }
 
 void TSummaryWriter::Abandon() noexcept {

@@ -1,0 +1,37 @@
+#include "platform/positioned_io.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+
+namespace ninetrace {
+
+std::int64_t ReadAt(int fd, std::uint8_t* bytes, std::int64_t count, std::int64_t offset) {
+  std::int64_t got = 0;
+  while (got < count) {
+    const ssize_t n = ::pread(fd, bytes + got, static_cast<std::size_t>(count - got), static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+bool WriteAllAt(int fd, const std::uint8_t* bytes, std::int64_t count, std::int64_t offset) {
+  std::int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pwrite(fd, bytes + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+}  // namespace ninetrace

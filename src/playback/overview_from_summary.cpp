@@ -69,12 +69,7 @@ void EmitExactTail(TRecordAccess& access, int t, const std::vector<TPosition>& t
         marks.push_back(extreme);
       }
     }
-    std::sort(marks.begin(), marks.end());
-    bool firstOfColumn = true;
-    for (const std::int64_t j : marks) {
-      Append(points, x.K, access.Level(j, t), firstOfColumn);
-      firstOfColumn = false;
-    }
+    AppendMarkedRecords(points, x.K, marks, access, t);
   }
 }
 
@@ -83,6 +78,16 @@ void EmitExactTail(TRecordAccess& access, int t, const std::vector<TPosition>& t
 void AppendOverviewPoint(std::vector<TOverviewPoint>& points, std::int64_t k, int level, bool firstOfColumn) {
   if (!firstOfColumn && points.back().Level == level) return;
   points.push_back({k, static_cast<std::int16_t>(level)});
+}
+
+void AppendMarkedRecords(std::vector<TOverviewPoint>& points, std::int64_t k, std::vector<std::int64_t>& marks,
+                         TRecordAccess& access, int t) {
+  std::sort(marks.begin(), marks.end());
+  bool firstOfColumn = true;
+  for (const std::int64_t j : marks) {
+    AppendOverviewPoint(points, k, access.Level(j, t), firstOfColumn);
+    firstOfColumn = false;
+  }
 }
 
 std::vector<TOverviewPosition> OverviewPositions(std::int64_t size) {

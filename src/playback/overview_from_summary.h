@@ -20,6 +20,8 @@ using TPageRead = std::function<std::int64_t(std::int64_t page, std::uint8_t* ou
 using TPagePrefetch = std::function<void(std::int64_t page)>;
 
 // A page read disagrees with the summary: the recording changed under it. Build it again.
+class TRecordAccess;
+
 class TSummaryMismatch : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -40,6 +42,10 @@ void PrepareSummaryReads(const TRecordingSummary& summary, std::int64_t size,
 // Appends a level at x index k, as the record-by-record reduction does: a step to the level
 // just appended draws nothing.
 void AppendOverviewPoint(std::vector<TOverviewPoint>& points, std::int64_t k, int level, bool firstOfColumn);
+// Appends, in record order, trace t's level of each record in `marks` at x index k (the exact
+// tail's deciding records of one position); sorts `marks`.
+void AppendMarkedRecords(std::vector<TOverviewPoint>& points, std::int64_t k, std::vector<std::int64_t>& marks,
+                         TRecordAccess& access, int t);
 
 // The overview points of a recording of `size` bytes whose whole pages `summary` describes:
 // equal to ReduceRecording(read, size) without a view. Throws TSummaryMismatch when a page read

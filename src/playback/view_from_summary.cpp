@@ -104,12 +104,7 @@ void EmitExactTail(TRecordAccess& access, int t, const TTraceKeys& keys, const s
         if (extreme >= 0) marks.push_back(extreme);
       }
     }
-    std::sort(marks.begin(), marks.end());
-    bool firstOfColumn = true;
-    for (const std::int64_t j : marks) {
-      Append(points, x.K, access.Level(j, t), firstOfColumn);
-      firstOfColumn = false;
-    }
+    AppendMarkedRecords(points, x.K, marks, access, t);
   }
 }
 

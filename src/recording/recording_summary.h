@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "recording/code_scan.h"
+
 namespace ninetrace {
 
 // The recording format as the summary sees it: 7-byte records, 1000 to a page.
@@ -33,14 +35,15 @@ struct TBlockSummary {
   std::array<std::uint16_t, 5> Low{1023, 1023, 1023, 1023, 1023}, High{};
   std::uint8_t Ands = 0x0F, Ors = 0;
 
-  void Scan(const std::uint8_t* records, std::int64_t count);
+  void Scan(const std::uint8_t* records, std::int64_t count, TScanWidth width = TScanWidth::Widest);
   void Merge(const TBlockSummary& other);
   int LowOf(int t) const { return t < 5 ? Low[static_cast<std::size_t>(t)] : (Ands >> (t - 5)) & 1; }
   int HighOf(int t) const { return t < 5 ? High[static_cast<std::size_t>(t)] : (Ors >> (t - 5)) & 1; }
   bool operator==(const TBlockSummary&) const = default;
 };
 
-TBlockSummary SummariseRecords(const std::uint8_t* records, std::int64_t count);
+TBlockSummary SummariseRecords(const std::uint8_t* records, std::int64_t count,
+                               TScanWidth width = TScanWidth::Widest);
 
 class TRecordingSummary {
  public:

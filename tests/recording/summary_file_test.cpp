@@ -106,6 +106,37 @@ TEST(SummaryFile, IsBelievedOnlyWhileItDescribesTheRecording) {
 
 // Written page by page as the recorder writes, the summary equals one built afterwards; a page
 // that reached the recording without its summary (a crash between the two) makes it stale.
+// Every form of the scan loop finds each channel's extreme wherever it lies in a run of any
+// length, the last record included (the wide forms read past a record and stop short of the end).
+TEST(SummaryFile, EveryScanWidthFindsTheExtremesOfEveryRecord) {
+  std::mt19937 rng(4);
+  for (const std::int64_t count : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 30, 1000}) {
+    // Codes in a narrow band, inputs all set but one bit somewhere.
+    TBytes records(static_cast<std::size_t>(count * SummaryRecordBytes));
+    for (std::size_t i = 0; i < records.size(); ++i) records[i] = static_cast<std::uint8_t>(i % 7 < 5 ? 100 + rng() % 8 : 0xFF);
+    for (std::int64_t at = 0; at < count; at += count > 30 ? 37 : 1)
+      for (std::size_t c = 0; c < 5; ++c)
+        for (const int code : {0, 1023, 401, 406}) {
+          TBytes planted = records;
+          std::uint8_t* r = planted.data() + at * SummaryRecordBytes;
+          r[c] = static_cast<std::uint8_t>(code >> 2);
+          std::uint8_t& low = r[c < 4 ? 5 : 6];
+          const int shift = c < 4 ? static_cast<int>(2 * c) : 4;
+          low = static_cast<std::uint8_t>((low & ~(3 << shift)) | (code & 3) << shift);
+          r[6] = static_cast<std::uint8_t>(r[6] & ~(1 << (c % 4)));
+          const TBlockSummary plain = SummariseRecords(planted.data(), count, TScanWidth::Plain);
+          if (code < 403) {  // the band's codes are 403..431
+            EXPECT_EQ(plain.Low[c], code);
+          } else if (code > 431) {
+            EXPECT_EQ(plain.High[c], code);
+          }
+          EXPECT_EQ(plain.Ands, 0x0F & ~(1 << (c % 4)));
+          for (const TScanWidth width : {TScanWidth::Sse2, TScanWidth::Widest})
+            ASSERT_EQ(SummariseRecords(planted.data(), count, width), plain) << count << " " << at << " " << c << " " << code;
+        }
+  }
+}
+
 TEST(SummaryFile, WrittenWhileRecordingEqualsBuiltAfterwards) {
   TTempDirectory dir;
   const auto recording = dir / "rec.bin";

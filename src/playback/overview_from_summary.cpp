@@ -120,13 +120,13 @@ void PrepareSummaryReads(const TRecordingSummary& summary, std::int64_t size,
 }
 
 TOverviewPoints ReduceWithSummary(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
-                                  const TPagePrefetch& prefetch) {
+                                  const TPagePrefetch& prefetch, TCheckedPages* checked) {
   TOverviewPoints out;
   const std::int64_t records = size > 0 ? size / RecordBytes : 0;
   if (records == 0) return out;
   const std::vector<TPosition> positions = OverviewPositions(size);
   PrepareSummaryReads(summary, size, positions, prefetch);
-  TRecordAccess access(summary, records, read);
+  TRecordAccess access(summary, records, read, checked);
   const auto tail = ExactTailOf(positions);
   for (auto x = positions.begin(); x != tail; ++x) {
     const TBlockSummary s = access.Range(x->Start, x->End);

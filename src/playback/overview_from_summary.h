@@ -19,9 +19,29 @@ using TPageRead = std::function<std::int64_t(std::int64_t page, std::uint8_t* ou
 // Asks for page `page` to be fetched ahead of its read (from a cold disk, all at once).
 using TPagePrefetch = std::function<void(std::int64_t page)>;
 
-// A page read disagrees with the summary: the recording changed under it. Build it again.
 class TRecordAccess;
 
+// Pages of a recording already found to agree with their summary blocks. Kept beside the
+// summary they were checked against and dropped with it: a page is checked once, not at every
+// zoom that reads it.
+class TCheckedPages {
+ public:
+  bool Has(std::int64_t page) const {
+    const auto word = static_cast<std::size_t>(page >> 6);
+    return word < words_.size() && (words_[word] >> (page & 63) & 1) != 0;
+  }
+  void Add(std::int64_t page) {
+    const auto word = static_cast<std::size_t>(page >> 6);
+    if (word >= words_.size()) words_.resize(word + 1);
+    words_[word] |= std::uint64_t{1} << (page & 63);
+  }
+  void Clear() { words_.clear(); }
+
+ private:
+  std::vector<std::uint64_t> words_;
+};
+
+// A page read disagrees with the summary: the recording changed under it. Build it again.
 class TSummaryMismatch : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -51,6 +71,6 @@ void AppendMarkedRecords(std::vector<TOverviewPoint>& points, std::int64_t k, st
 // equal to ReduceRecording(read, size) without a view. Throws TSummaryMismatch when a page read
 // contradicts the summary; errors of `read` propagate.
 TOverviewPoints ReduceWithSummary(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
-                                  const TPagePrefetch& prefetch = {});
+                                  const TPagePrefetch& prefetch = {}, TCheckedPages* checked = nullptr);
 
 }  // namespace ninetrace

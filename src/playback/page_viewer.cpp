@@ -71,7 +71,12 @@ void TPageViewer::View(const std::filesystem::path& recording) {
 void TPageViewer::Close() {
   if (recorder_.Running()) return;
   recorder_.DataFile().Close();
+  ForgetSummary();
+}
+
+void TPageViewer::ForgetSummary() {
   summary_.reset();
+  checkedPages_.Clear();
 }
 
 void TPageViewer::StepForward(std::int64_t bytes) {
@@ -122,7 +127,7 @@ TOverviewPoints TPageViewer::ReadOverview(const std::optional<TLevelPixels>& pix
 
 const TRecordingSummary* TPageViewer::CurrentSummary(const TRecordingStamp& stamp) {
   if (summary_ && summaryStamp_ == stamp) return &*summary_;
-  summary_.reset();
+  ForgetSummary();
   const TDataFile& file = recorder_.DataFile();
   const std::filesystem::path path = SummaryPathFor(file.Name());
   std::optional<TRecordingSummary> summary = LoadSummary(path, stamp);
@@ -153,11 +158,11 @@ std::optional<TOverviewPoints> TPageViewer::SummarisedOverview(const std::option
   std::optional<TBusyCursor> busy;
   if (pixels && !refreshing_) busy.emplace();
   try {
-    if (pixels) return ReduceWithSummaryForView(*summary, stamp->Size, read, *pixels, prefetch);
-    return ReduceWithSummary(*summary, stamp->Size, read, prefetch);
+    if (pixels) return ReduceWithSummaryForView(*summary, stamp->Size, read, *pixels, prefetch, &checkedPages_);
+    return ReduceWithSummary(*summary, stamp->Size, read, prefetch, &checkedPages_);
   } catch (const TSummaryMismatch&) {
     // The recording changed under its summary: draw from the records, and build it anew next time.
-    summary_.reset();
+    ForgetSummary();
     std::error_code ignored;
     std::filesystem::remove(SummaryPathFor(file.Name()), ignored);
     return ReadOverview(pixels);

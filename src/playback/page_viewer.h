@@ -14,6 +14,7 @@
 #include "acquisition/recorder.h"
 #include "acquisition/sample_record.h"
 #include "acquisition/trace_set.h"
+#include "playback/overview_from_summary.h"
 #include "playback/overview_reduction.h"
 #include "recording/summary_builder.h"
 #include "recording/summary_file.h"
@@ -132,6 +133,7 @@ class TPageViewer {
   // building the summary first; nullopt when the build was cancelled. Short recordings are read whole.
   std::optional<TOverviewPoints> SummarisedOverview(const std::optional<TLevelPixels>& pixels);
   const TRecordingSummary* CurrentSummary(const TRecordingStamp& stamp);
+  void ForgetSummary();
   // Replaces the traces by the overview; on failure shows the page at pageOffset, which is
   // still in the page buffer, in page view.
   void PlotOverview(const TOverviewPoints& points, std::int64_t size, std::int64_t pageOffset);
@@ -152,6 +154,7 @@ class TPageViewer {
   bool summaryKept_ = true;
   std::optional<TRecordingSummary> summary_;  // of the open file as it was at summaryStamp_
   TRecordingStamp summaryStamp_;
+  TCheckedPages checkedPages_;  // pages read so far and found to agree with summary_
 };
 
 }  // namespace ninetrace

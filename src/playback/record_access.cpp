@@ -77,20 +77,24 @@ std::int64_t TLevelKeys::Span(const TTable& table, int lo, int hi, std::int64_t 
   return high ? std::max(a, b) : std::min(a, b);
 }
 
+TRecordAccess::TRecordAccess(const TRecordingSummary& summary, std::int64_t records, const TPageRead& read,
+                             TCheckedPages* checked)
+    : summary_(summary), records_(records), read_(read), checked_(checked ? *checked : ownChecked_), slots_(Slots) {}
+
 const std::uint8_t* TRecordAccess::Page(std::int64_t page) {
-  for (const TSlot& s : slots_)
-    if (s.Page == page) return s.Bytes.data();
-  TSlot& slot = slots_[nextSlot_];
-  nextSlot_ = (nextSlot_ + 1) % slots_.size();
+  TSlot& slot = slots_[static_cast<std::size_t>(page) % Slots];
+  if (slot.Page == page) return slot.Bytes.data();
   slot.Page = -1;
   const std::int64_t want = std::min(PageRecords, records_ - page * PageRecords) * SummaryRecordBytes;
   const std::int64_t got = read_(page, slot.Bytes.data());
   if (got < want) throw TSummaryMismatch("page " + std::to_string(page) + " became shorter");
-  // Every page read whole is checked against its block: a summary that does not describe the
-  // recording as it is now is never drawn from.
-  if (page < summary_.Pages() &&
-      SummariseRecords(slot.Bytes.data(), PageRecords) != summary_.Level(0)[static_cast<std::size_t>(page)])
-    throw TSummaryMismatch("page " + std::to_string(page) + " differs from its summary");
+  // A page is checked against its block the first time it is read: a summary that does not
+  // describe the recording as it is now is never drawn from.
+  if (page < summary_.Pages() && !checked_.Has(page)) {
+    if (SummariseRecords(slot.Bytes.data(), PageRecords) != summary_.Level(0)[static_cast<std::size_t>(page)])
+      throw TSummaryMismatch("page " + std::to_string(page) + " differs from its summary");
+    checked_.Add(page);
+  }
   slot.Page = page;
   return slot.Bytes.data();
 }

@@ -64,8 +64,10 @@ struct TLevelTest {
 
 class TRecordAccess {
  public:
-  TRecordAccess(const TRecordingSummary& summary, std::int64_t records, const TPageRead& read)
-      : summary_(summary), records_(records), read_(read) {}
+  // `checked`, when given, is kept with `summary` between reductions: pages found to agree with
+  // it once are not checked again.
+  TRecordAccess(const TRecordingSummary& summary, std::int64_t records, const TPageRead& read,
+                TCheckedPages* checked = nullptr);
 
   // The record j (0..records - 1), valid until the next call.
   const std::uint8_t* Record(std::int64_t j);
@@ -83,8 +85,11 @@ class TRecordAccess {
  private:
   struct TSlot {
     std::int64_t Page = -1;
-    std::array<std::uint8_t, SummaryPageBytes> Bytes{};
+    std::array<std::uint8_t, SummaryPageBytes> Bytes;
   };
+  // Pages held, each in the slot its number picks: the pages a position's questions read lie
+  // together, and the nine traces ask of the same ones.
+  static constexpr std::size_t Slots = 64;
   const std::uint8_t* Page(std::int64_t page);
   void ScanRecords(std::int64_t a, std::int64_t b, TBlockSummary& s);
   // The first (last) record of [a, b), all in one page, whose level passes, or -1.
@@ -115,8 +120,9 @@ class TRecordAccess {
   const TRecordingSummary& summary_;
   std::int64_t records_;
   const TPageRead& read_;
-  std::array<TSlot, 16> slots_;
-  std::size_t nextSlot_ = 0;
+  TCheckedPages ownChecked_;
+  TCheckedPages& checked_;
+  std::vector<TSlot> slots_;
 };
 
 }  // namespace ninetrace

@@ -111,7 +111,7 @@ void EmitExactTail(TRecordAccess& access, int t, const TTraceKeys& keys, const s
 }  // namespace
 
 TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
-                                         const TLevelPixels& pixels, const TPagePrefetch& prefetch) {
+                                         const TLevelPixels& pixels, const TPagePrefetch& prefetch, TCheckedPages* checked) {
   TOverviewPoints out;
   const std::int64_t records = size > 0 ? size / SummaryRecordBytes : 0;
   if (records == 0) return out;
@@ -120,7 +120,7 @@ TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::
   std::vector<TTraceKeys> keys;
   keys.reserve(TraceCount);
   for (std::size_t t = 0; t < TraceCount; ++t) keys.push_back(KeysOf(pixels.Pixel[t]));
-  TRecordAccess access(summary, records, read);
+  TRecordAccess access(summary, records, read, checked);
   const auto tail = ExactTailOf(positions);
   for (auto x = positions.begin(); x != tail; ++x) {
     std::array<std::uint8_t, SummaryRecordBytes> first{}, last{};

@@ -17,6 +17,7 @@ namespace ninetrace {
 // Equal to ReduceRecording(read, size, &pixels). Throws TSummaryMismatch when a page read
 // contradicts the summary; errors of `read` propagate.
 TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
-                                         const TLevelPixels& pixels, const TPagePrefetch& prefetch = {});
+                                         const TLevelPixels& pixels, const TPagePrefetch& prefetch = {},
+                                         TCheckedPages* checked = nullptr);
 
 }  // namespace ninetrace

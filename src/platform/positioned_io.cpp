@@ -1,5 +1,6 @@
 #include "platform/positioned_io.h"
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,17 @@ bool WriteAllAt(int fd, const std::uint8_t* bytes, std::int64_t count, std::int6
     done += n;
   }
   return true;
+}
+
+bool InMemoryAt(int fd, std::int64_t offset) {
+  std::uint8_t byte = 0;
+  iovec one{&byte, 1};
+  // A read that may not wait fails with EAGAIN when the data is not in memory yet.
+  for (;;) {
+    const ssize_t n = ::preadv2(fd, &one, 1, static_cast<off_t>(offset), RWF_NOWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    return n >= 0;
+  }
 }
 
 }  // namespace ninetrace

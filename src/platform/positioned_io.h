@@ -14,4 +14,8 @@ std::int64_t ReadAt(int fd, std::uint8_t* bytes, std::int64_t count, std::int64_
 // takes no more and says no error, as a full disk does).
 bool WriteAllAt(int fd, const std::uint8_t* bytes, std::int64_t count, std::int64_t offset);
 
+// Whether the byte at `offset` can be read without waiting for the disk (false also when the
+// system cannot tell).
+bool InMemoryAt(int fd, std::int64_t offset);
+
 }  // namespace ninetrace

@@ -114,8 +114,8 @@ void PrepareSummaryReads(const TRecordingSummary& summary, std::int64_t size,
   if (summary.Pages() != size / (RecordBytes * PageRecords)) throw TSummaryMismatch("the summary is of another length");
   if (prefetch)
     for (const TOverviewPosition& x : positions) {
-      if (x.Start % PageRecords) prefetch(x.Start / PageRecords);
-      if (x.End % PageRecords) prefetch((x.End - 1) / PageRecords);
+      if (x.Start % PageRecords) prefetch.Ask(x.Start / PageRecords);
+      if (x.End % PageRecords) prefetch.Ask((x.End - 1) / PageRecords);
     }
 }
 

@@ -16,8 +16,16 @@ namespace ninetrace {
 
 // Reads page `page` of the recording (7000 bytes, fewer at its end) into `out`; returns the bytes read.
 using TPageRead = std::function<std::int64_t(std::int64_t page, std::uint8_t* out)>;
-// Asks for page `page` to be fetched ahead of its read (from a cold disk, all at once).
-using TPagePrefetch = std::function<void(std::int64_t page)>;
+// Pages asked for ahead of their reads, so that from a cold disk they arrive together.
+struct TPagePrefetch {
+  std::function<void(std::int64_t page)> Ask;
+  std::function<bool(std::int64_t page)> InMemory;  // whether the page would be read without waiting
+  // A deep zoom asks ahead only where x positions lie this many pages apart or more: nearer, the
+  // read-ahead of its own reads is quicker (a day's positions, 18 pages apart: 0.11 s without,
+  // 0.2 s with; a week's, 129 apart: 0.24 s with, 0.57 s without, from a cold disk).
+  std::int64_t FarApartPages = 64;
+  explicit operator bool() const { return Ask && InMemory; }
+};
 
 class TRecordAccess;
 

@@ -153,7 +153,8 @@ std::optional<TOverviewPoints> TPageViewer::SummarisedOverview(const std::option
   if (!summary) return std::nullopt;
   const std::string name = file.Name().string();
   const TPageRead read = [fd, &name](std::int64_t page, std::uint8_t* out) { return ReadRecordingPage(fd, page, out, name); };
-  const TPagePrefetch prefetch = [fd](std::int64_t page) { PrefetchRecordingPage(fd, page); };
+  const TPagePrefetch prefetch{[fd](std::int64_t page) { PrefetchRecordingPage(fd, page); },
+                               [fd](std::int64_t page) { return RecordingPageInMemory(fd, page); }};
   // A deep zoom reads a page or two per x position and channel: quick warm, not from a cold disk.
   std::optional<TBusyCursor> busy;
   if (pixels && !refreshing_) busy.emplace();

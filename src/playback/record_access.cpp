@@ -131,11 +131,13 @@ bool TRecordAccess::MayInPage(int t, std::int64_t page, const TLevelTest& test) 
 }
 
 std::int64_t TRecordAccess::FirstInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  if (locating_) return a;
   const std::int64_t i = FindIn<false>(Record(a), b - a, t, test);
   return i < 0 ? -1 : a + i;
 }
 
 std::int64_t TRecordAccess::LastInPage(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  if (locating_) return b - 1;
   const std::int64_t i = FindIn<true>(Record(a), b - a, t, test);
   return i < 0 ? -1 : a + i;
 }
@@ -211,6 +213,20 @@ std::int64_t TRecordAccess::FindLast(int t, std::int64_t a, std::int64_t b, cons
     j = (q - n) * PageRecords;
   }
   return -1;
+}
+
+std::int64_t TRecordAccess::FirstPageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  locating_ = true;
+  const std::int64_t j = FindFirst(t, a, b, test);
+  locating_ = false;
+  return j < 0 ? -1 : j / PageRecords;
+}
+
+std::int64_t TRecordAccess::LastPageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelTest& test) {
+  locating_ = true;
+  const std::int64_t j = FindLast(t, a, b, test);
+  locating_ = false;
+  return j < 0 ? -1 : j / PageRecords;
 }
 
 void TRecordAccess::TBest::Offer(int level) {

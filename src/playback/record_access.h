@@ -76,6 +76,10 @@ class TRecordAccess {
   // The first (last) record of [a, b) whose level of trace t passes `test`, or -1.
   std::int64_t FindFirst(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
   std::int64_t FindLast(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
+  // The page that FindFirst (FindLast) would read first for the same question, judged from the
+  // summary alone (so nothing is read), or -1: what to ask for ahead from a cold disk.
+  std::int64_t FirstPageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
+  std::int64_t LastPageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelTest& test);
   // The level present in [a, b) of trace t with the lowest (highest) key of those kept, or -1.
   // Keys must differ between kept levels for the answer to be the one level. `span`, when
   // given, must be Range(a, b): it lets the search stop as soon as nothing can do better.
@@ -123,6 +127,7 @@ class TRecordAccess {
   TCheckedPages ownChecked_;
   TCheckedPages& checked_;
   std::vector<TSlot> slots_;
+  bool locating_ = false;  // the searches stop at the first page they would read
 };
 
 }  // namespace ninetrace

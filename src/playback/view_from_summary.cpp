@@ -108,6 +108,34 @@ void EmitExactTail(TRecordAccess& access, int t, const TTraceKeys& keys, const s
   }
 }
 
+// From a cold disk, asks at once for the page each x position's search for its first and last
+// drawn record of each trace reads first (most other questions are answered from the same
+// pages), where positions lie far apart. Warm, a few probes find those pages in memory and
+// nothing is asked.
+void AskForFirstReads(TRecordAccess& access, const std::vector<TOverviewPosition>& positions,
+                      std::vector<TOverviewPosition>::const_iterator tail, const std::vector<TTraceKeys>& keys,
+                      const TPagePrefetch& prefetch) {
+  constexpr std::ptrdiff_t Probes = 8;
+  const std::ptrdiff_t count = tail - positions.begin();
+  if (!prefetch || count == 0 || positions.front().End - positions.front().Start < prefetch.FarApartPages * SummaryPageRecords)
+    return;
+  const auto firstReads = [&access, &keys](const TOverviewPosition& x, const auto& use) {
+    for (int t = 0; t < SummaryTraces; ++t) {
+      const TLevelTest drawn = keys[static_cast<std::size_t>(t)].Drawn();
+      if (const std::int64_t p = access.FirstPageThatMay(t, x.Start, x.End, drawn); p >= 0) {
+        use(p);
+        if (const std::int64_t q = access.LastPageThatMay(t, x.Start, x.End, drawn); q != p) use(q);
+      }
+    }
+  };
+  bool cold = false;
+  for (std::ptrdiff_t i = 0; i < Probes && !cold; ++i)
+    firstReads(positions[static_cast<std::size_t>(count * i / Probes)],
+               [&](std::int64_t page) { cold = cold || !prefetch.InMemory(page); });
+  if (!cold) return;
+  for (auto x = positions.begin(); x != tail; ++x) firstReads(*x, prefetch.Ask);
+}
+
 }  // namespace
 
 TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::int64_t size, const TPageRead& read,
@@ -122,6 +150,7 @@ TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::
   for (std::size_t t = 0; t < TraceCount; ++t) keys.push_back(KeysOf(pixels.Pixel[t]));
   TRecordAccess access(summary, records, read, checked);
   const auto tail = ExactTailOf(positions);
+  AskForFirstReads(access, positions, tail, keys, prefetch);
   for (auto x = positions.begin(); x != tail; ++x) {
     std::array<std::uint8_t, SummaryRecordBytes> first{}, last{};
     std::copy_n(access.Record(x->Start), SummaryRecordBytes, first.begin());

@@ -30,6 +30,10 @@ void PrefetchRecordingPage(int fd, std::int64_t page) {
   ::posix_fadvise(fd, page * SummaryPageBytes, SummaryPageBytes, POSIX_FADV_WILLNEED);
 }
 
+bool RecordingPageInMemory(int fd, std::int64_t page) {
+  return InMemoryAt(fd, page * SummaryPageBytes) && InMemoryAt(fd, (page + 1) * SummaryPageBytes - 1);
+}
+
 TSummaryBuilder::TSummaryBuilder(int fd, std::int64_t size, std::string name)
     : fd_(fd),
       pages_(size / SummaryPageBytes),

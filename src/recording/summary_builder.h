@@ -15,6 +15,8 @@ namespace ninetrace {
 std::int64_t ReadRecordingPage(int fd, std::int64_t page, std::uint8_t* out, const std::string& name);
 // Asks the system to fetch page `page` now, so that many pages from a cold disk come at once.
 void PrefetchRecordingPage(int fd, std::int64_t page);
+// Whether page `page` can be read without waiting for the disk.
+bool RecordingPageInMemory(int fd, std::int64_t page);
 
 class TSummaryBuilder {
  public:

@@ -1,9 +1,12 @@
 #include "platform/data_file.h"
 #include "platform/atomic_file.h"
+#include "platform/positioned_io.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/un.h>
 
 #include <gtest/gtest.h>
@@ -92,6 +95,25 @@ TEST(DataFile, PagesRoundTripAtOffsetsBeyondFourGigabytes) {
   EXPECT_EQ(page, first);
   file.SeekTo(far + 3000);
   EXPECT_EQ(file.Read(page.data(), 7000), 4000);
+}
+
+// What a deep zoom from a cold disk asks ahead for, and skips when warm.
+TEST(DataFile, InMemoryTellsWhetherAReadWouldWaitForTheDisk) {
+  TTempDirectory dir;
+  struct statfs fs {};
+  ASSERT_EQ(::statfs(dir.Path().c_str(), &fs), 0);
+  if (fs.f_type == TMPFS_MAGIC) GTEST_SKIP() << "a memory file system never waits for a disk";
+  TDataFile file;
+  ASSERT_TRUE(file.CreateNew(dir / "page.bin"));
+  const auto page = Pattern(7000, 3);
+  file.WriteAll(page.data(), 7000);
+  EXPECT_TRUE(InMemoryAt(file.Descriptor(), 6999));  // just written
+  ASSERT_EQ(::fdatasync(file.Descriptor()), 0);
+  ASSERT_EQ(::posix_fadvise(file.Descriptor(), 0, 0, POSIX_FADV_DONTNEED), 0);
+  EXPECT_FALSE(InMemoryAt(file.Descriptor(), 10));
+  std::vector<std::uint8_t> read(7000);
+  EXPECT_EQ(ReadAt(file.Descriptor(), read.data(), 7000, 0), 7000);
+  EXPECT_TRUE(InMemoryAt(file.Descriptor(), 10));
 }
 
 TEST(DataFile, AShortWriteIsReportedWithItsReasonAndCanBeCutAway) {

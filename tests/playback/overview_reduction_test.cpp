@@ -19,6 +19,7 @@
 #include "chart/chart.h"
 #include "playback/overview_from_summary.h"
 #include "playback/page_viewer.h"
+#include "playback/record_access.h"
 #include "playback/view_from_summary.h"
 #include "recording/recording_summary.h"
 
@@ -380,6 +381,15 @@ TEST(OverviewReduction, TheSummaryGivesThePointsOfEveryRecord) {
         const int view = pixels ? static_cast<int>(pixels - views.data()) : -1;
         for (std::size_t t = 0; t < TraceCount; ++t)
           ASSERT_TRUE(Same(summarised[t], every[t])) << row.Name << ", file " << file << ", view " << view << ", trace " << t;
+        // From a cold disk a view asks for its first reads ahead; the points stay the same.
+        if (pixels && row.Size > 30 * PageBytes) {
+          int asked = 0;
+          const TPagePrefetch cold{[&asked](std::int64_t) { ++asked; }, [](std::int64_t) { return false; }, 0};
+          const TOverviewPoints prefetched = ReduceWithSummaryForView(summary, row.Size, read, *pixels, cold);
+          EXPECT_GT(asked, 0);
+          for (std::size_t t = 0; t < TraceCount; ++t)
+            ASSERT_TRUE(Same(prefetched[t], every[t])) << row.Name << ", asked ahead, view " << view << ", trace " << t;
+        }
         // Where positions span pages the summary answers for most of them; a view asks about
         // levels inside the blocks' spans, which full-range noise answers only page by page.
         if (row.Size > 4'000 * PageBytes && !pixels) {
@@ -387,6 +397,37 @@ TEST(OverviewReduction, TheSummaryGivesThePointsOfEveryRecord) {
         }
       }
     }
+}
+
+// Asking ahead from the summary alone names the page the search then reads first, for ranges
+// starting and ending anywhere and tests that the summary rules blocks in or out for.
+TEST(OverviewReduction, ThePageAskedForAheadIsTheOneTheSearchReadsFirst) {
+  std::mt19937 rng(99);
+  const std::int64_t size = 300 * PageBytes;
+  const std::vector<std::uint8_t> bytes = MakeRecording(size, rng);
+  const TRecordingSummary summary = SummaryOf(bytes);
+  std::int64_t firstRead = -1;
+  const TPageRead read = [&](std::int64_t page, std::uint8_t* out) {
+    if (firstRead < 0) firstRead = page;
+    std::copy_n(bytes.data() + page * PageBytes, PageBytes, out);
+    return PageBytes;
+  };
+  const std::int64_t records = size / 7;
+  int found = 0;
+  for (int i = 0; i < 400; ++i) {
+    const std::int64_t a = static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(records));
+    const std::int64_t b = a + 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(records - a));
+    const int t = static_cast<int>(rng() % 5);
+    const TLevelTest test{i % 2 == 0, static_cast<std::int64_t>(rng() % 1024), i % 3 == 0};
+    for (const bool last : {false, true}) {
+      TRecordAccess access(summary, records, read);
+      const std::int64_t asked = last ? access.LastPageThatMay(t, a, b, test) : access.FirstPageThatMay(t, a, b, test);
+      firstRead = -1;
+      found += (last ? access.FindLast(t, a, b, test) : access.FindFirst(t, a, b, test)) >= 0;
+      EXPECT_EQ(asked, firstRead) << "records " << a << ".." << b << ", trace " << t << (last ? ", last" : ", first");
+    }
+  }
+  EXPECT_GT(found, 200);  // most questions have an answer, so most searches read
 }
 
 // A summary that does not describe the pages read (the recording was changed under it) is

@@ -41,6 +41,9 @@ class TArrivalTimeline {
   // The recording ended. `lastPageWritten`: the page in progress reached the disk, padded.
   void Stopped(TStopReason reason, std::int64_t records, std::int64_t bytesDropped, std::int64_t pagesWritten,
                bool lastPageWritten);
+  // The records went to `recording` (or to no name this program knows, when empty) because
+  // another program took the file: the index goes with them.
+  void Moved(const std::filesystem::path& recording) { writer_.Follow(recording); }
   // Record `slot` of the page being filled, received so far.
   std::optional<TRecordTime> LiveRecordTime(std::size_t slot) const;
   // Why the index could not be written; empty when it was.

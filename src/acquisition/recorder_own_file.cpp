@@ -49,6 +49,7 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   const std::string livesOn = "the file lives on under a name this program cannot tell, holding " + what + ".";
   std::error_code noFolder;
   if (!std::filesystem::is_directory(folder_, noFolder)) {
+    // The index is gone with the folder, or moved with it beside the file.
     file_.Close();
     if (wholeElsewhere) return message + " Its folder was moved or removed; " + livesOn;
     return message + " Its folder is gone too, so " + what + " could not be saved and are lost.";
@@ -63,12 +64,14 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   } catch (const TFileError& e) {
     if (copy.IsOpen()) copy.RemoveOwnName();
     file_.Close();
+    timeline_.Moved({});
     if (wholeElsewhere) return message + " Saving a copy failed (" + e.Reason() + "); " + livesOn;
     return message + " Saving them failed (" + e.Reason() + "), so " + what + " are lost.";
   }
   file_ = std::move(copy);
   file_.Close();
   fileName_ = name;
+  timeline_.Moved(folder_ / fileName_);
   ++pagesWritten_;
   return message + " Nothing is lost: " + what + " are saved as " + Where() + ".";
 }

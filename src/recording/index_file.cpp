@@ -52,6 +52,17 @@ void TIndexWriter::Sync() {
   if (fd_.IsOpen() && ::fdatasync(fd_.Get()) != 0) Fail("sync");
 }
 
+void TIndexWriter::Follow(const std::filesystem::path& recording) {
+  if (name_.empty()) return;
+  const std::filesystem::path from = name_;
+  if (!recording.empty()) {
+    name_ = IndexPathFor(recording);
+    if (::rename(from.c_str(), name_.c_str()) == 0) return;
+    Fail("move the index to");
+  }
+  ::unlink(from.c_str());
+}
+
 void TIndexWriter::Fail(const char* action) {
   problem_ = std::string("cannot ") + action + " " + name_.string() + ": " + std::strerror(errno);
   fd_.Reset();

@@ -24,6 +24,10 @@ class TIndexWriter {
   // Puts what was appended on the disk; called right after the pages it describes are synced.
   void Sync();
   void Close() { fd_.Reset(); }
+  // The recording's records now live under another name (`recording`), or under none this
+  // program knows (empty): the index follows them, or leaves the old name, where it would
+  // describe some other file.
+  void Follow(const std::filesystem::path& recording);
   bool IsOpen() const { return fd_.IsOpen(); }
   const std::string& Problem() const { return problem_; }
 

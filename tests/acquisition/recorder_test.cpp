@@ -469,10 +469,14 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
     EXPECT_FALSE(recorder.Running());
     EXPECT_FALSE(recorder.DataFile().IsOpen());
     EXPECT_TRUE(ReadWholeFile(dir / FirstName) == row.AtName);
-    // The index, where its folder is still there, ends by saying why the recording stopped.
-    if (fs::exists(dir / (std::string(FirstName) + ".idx"))) {
-      const std::vector<TIndexEvent> events = TRecordTimes::Load(dir / FirstName).Events();
-      ASSERT_FALSE(events.empty());
+    // The index goes with the records, never staying beside a file that is not theirs, and ends
+    // by saying why the recording stopped.
+    const bool oursAtName = !row.AtName.empty() && row.AtName != users;
+    EXPECT_EQ(fs::exists(dir / (std::string(FirstName) + ".idx")), oursAtName);
+    for (const fs::path& ours : {oursAtName ? dir / FirstName : fs::path(), row.SavedAs.empty() ? fs::path() : dir / row.SavedAs}) {
+      if (ours.empty()) continue;
+      const std::vector<TIndexEvent> events = TRecordTimes::Load(ours).Events();
+      ASSERT_FALSE(events.empty()) << ours;
       EXPECT_EQ(events.back().Kind, TIndexEntryKind::Stop);
       EXPECT_EQ(events.back().Reason, TStopReason::FileTaken);
     }

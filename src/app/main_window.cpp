@@ -230,10 +230,12 @@ void TForm2::ButtonRunStopClick() {
   if (Following()) return;  // it only reads; a recording of its own would be a file beside the one followed
   if (!recorder_.Running()) {
     recorder_.Run(Edit1->text().toStdString());  // throws, changing nothing, when the port fails
+    indexProblemSaid_ = false;
     ShowRecordingState(true);
     SilentPortHint->RecordingStarted();
     ApplyDigitalTraces();
     traces_.Clear();
+    ReportIndexProblem();
     return;
   }
   try {

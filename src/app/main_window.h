@@ -100,6 +100,8 @@ class TForm2 : public QWidget {
   void PageChanged();
   // A live page filled (a new one begins) or more records arrived on the one shown.
   void AfterTick(bool newPage);
+  // Says once per recording that its index stopped being written, if it did.
+  void ReportIndexProblem();
   void SaveImageAs();
   void ExportRecordsOnScreen();
   template <typename F>
@@ -108,6 +110,7 @@ class TForm2 : public QWidget {
   }
 
   TErrorReporter reportError_;
+  bool indexProblemSaid_ = false;
   TChart chart_;
   TTraceSet traces_{chart_};
   TRecorder recorder_;

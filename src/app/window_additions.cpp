@@ -83,6 +83,16 @@ void TForm2::AfterTick(bool newPage) {
     PageChanged();
   else if (recorder_.Running())
     readout_->Update();
+  ReportIndexProblem();
+}
+
+void TForm2::ReportIndexProblem() {
+  if (indexProblemSaid_ || !recorder_.Running() || recorder_.IndexProblem().empty()) return;
+  indexProblemSaid_ = true;
+  // The recording itself is whole; only its times and events are less complete than usual.
+  reportError_(QStringLiteral("The index of %1 stopped being written (%2). The recording goes on; the times of the "
+                              "pages the index does not describe are estimated from the file name.")
+                   .arg(QString::fromStdString(recorder_.FileName()), QString::fromStdString(recorder_.IndexProblem())));
 }
 
 void TForm2::SaveImageAs() {

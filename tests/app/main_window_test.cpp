@@ -23,6 +23,7 @@
 #include <set>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <span>
 #include <thread>
@@ -267,6 +268,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(run->text(), QStringLiteral("Run"));
     QVERIFY(w.Find<QPushButton>("ButtonView")->isEnabled());
     QVERIFY(w.Find<QPushButton>("ButtonOpen")->isEnabled());
+  }
+
+  // A folder stands where the index of a recording started in the next seconds would go: the
+  // recording goes on without it, and the window says so once.
+  void anIndexThatCannotBeWrittenIsSaidOnceAndTheRecordingGoesOn() {
+    TSerialPty line;
+    Window w({QString::fromStdString(line.SlavePath())});
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t = now; t < now + 10; ++t) {
+      std::tm local{};
+      localtime_r(&t, &local);
+      std::filesystem::create_directory(w.dir / (ninetrace::RecordingFileName(local) + ".idx"));
+    }
+    QPushButton* run = w.Find<QPushButton>("ButtonRunStop");
+    QTest::mouseClick(run, Qt::LeftButton);
+    const std::vector<std::uint8_t> bytes = Frames(1200);
+    std::span<const std::uint8_t> rest(bytes);
+    QTRY_VERIFY_WITH_TIMEOUT((rest = rest.subspan(line.Write(rest))).empty() && w.form.Recorder().FillPosition() == 200,
+                             10000);
+    QCOMPARE(w.errors.size(), 1);
+    QVERIFY2(w.errors[0].contains("stopped being written") && w.errors[0].contains(".idx"), qPrintable(w.errors[0]));
+    QCOMPARE(run->text(), QStringLiteral("Stop"));
+    QTest::mouseClick(run, Qt::LeftButton);
+    QCOMPARE(w.errors.size(), 1);
+    QCOMPARE(std::filesystem::file_size(w.form.Recorder().FilePath()), std::uintmax_t{14000});
   }
 
   void aFileThatCannotBeOpenedLeavesThePanelHidden() {

@@ -27,7 +27,8 @@ void TRecorder::CheckOwnFile(std::int64_t offset) {
 }
 
 // The records are still in the open file, which no name leads to any more: they are copied out,
-// with the page in progress, under a free name in the same folder.
+// with the page in progress, under a free name in the same folder. When they cannot be, the
+// recorder names no file afterwards: the old name leads to some other file, or to none.
 std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   EndRecording();
   const std::string lost = state.NameTaken ? " was replaced" : state.Unlinked ? " was deleted" : " was renamed";
@@ -51,6 +52,7 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
   if (!std::filesystem::is_directory(folder_, noFolder)) {
     // The index is gone with the folder, or moved with it beside the file.
     file_.Close();
+    fileName_.clear();
     if (wholeElsewhere) return message + " Its folder was moved or removed; " + livesOn;
     return message + " Its folder is gone too, so " + what + " could not be saved and are lost.";
   }
@@ -65,6 +67,7 @@ std::string TRecorder::KeepAfterNameLost(const TFileState& state) {
     if (copy.IsOpen()) copy.RemoveOwnName();
     file_.Close();
     timeline_.Moved({});
+    fileName_.clear();
     if (wholeElsewhere) return message + " Saving a copy failed (" + e.Reason() + "); " + livesOn;
     return message + " Saving them failed (" + e.Reason() + "), so " + what + " are lost.";
   }

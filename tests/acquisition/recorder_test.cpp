@@ -483,8 +483,12 @@ TEST_F(RecorderTest, AFileTakenByAnotherProgramStopsTheRecordingAndLosesNothingS
     if (!row.SavedAs.empty()) {
       EXPECT_EQ(recorder.FileName(), row.SavedAs);
       EXPECT_TRUE(ReadWholeFile(dir / row.SavedAs) == row.Saved);
-    } else if (fs::exists(dir.Path())) {
-      EXPECT_FALSE(fs::exists(dir / second)) << "a partial copy was left";
+    } else {
+      // Viewing the last recording must not show whatever now has its name.
+      EXPECT_EQ(recorder.FileName(), oursAtName ? FirstName : "");
+      if (fs::exists(dir.Path())) {
+        EXPECT_FALSE(fs::exists(dir / second)) << "a partial copy was left";
+      }
     }
     if (!row.MovedTo.empty()) {
       EXPECT_TRUE(ReadWholeFile(row.MovedTo / FirstName) == Pages(1500, 2));

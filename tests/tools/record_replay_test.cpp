@@ -143,6 +143,7 @@ TEST_F(CliRecord, AReplayFramesEveryRecordOnceAndStopsAtTheEnd) {
   const fs::path original = dir_ / "original.bin";
   WriteRecording(original, 1500, 500, 3);
   const fs::path line = dir_ / "line.bin";
+  std::ofstream(line) << std::string(20'000, 'x');  // an older, longer file: replaced whole, no tail left
   const TCliResult run = RunCli({"simulate", "--replay", original, "--rate", "1000", "--device", line, "--log", log_},
                                 dir_.Path(), 30s);
   ASSERT_EQ(run.Status, 0) << run.Err;

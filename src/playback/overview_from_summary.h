@@ -22,7 +22,7 @@ struct TPagePrefetch {
   std::function<bool(std::int64_t page)> InMemory;  // whether the page would be read without waiting
   // A deep zoom asks ahead only where x positions lie this many pages apart or more: nearer, the
   // read-ahead of its own reads is quicker (a day's positions, 18 pages apart: 0.11 s without,
-  // 0.2 s with; a week's, 129 apart: 0.24 s with, 0.57 s without, from a cold disk).
+  // 0.2 s with; a week's, 129 apart: 0.2 s with, 0.57 s without, from a cold disk).
   std::int64_t FarApartPages = 64;
   explicit operator bool() const { return Ask && InMemory; }
 };

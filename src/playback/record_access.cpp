@@ -229,6 +229,15 @@ std::int64_t TRecordAccess::LastPageThatMay(int t, std::int64_t a, std::int64_t 
   return j < 0 ? -1 : j / PageRecords;
 }
 
+std::int64_t TRecordAccess::ExtremePageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys,
+                                               bool lowest, const TBlockSummary& span) {
+  locating_ = true;
+  located_ = -1;
+  Extreme(t, a, b, keys, lowest, &span);
+  locating_ = false;
+  return located_;
+}
+
 void TRecordAccess::TBest::Offer(int level) {
   if (Keys.Kept(level) && (Level < 0 || Beats(Keys.Key(level)))) Level = level;
 }
@@ -246,6 +255,11 @@ void TRecordAccess::ExtremeInRecords(int t, std::int64_t a, std::int64_t b, TBes
     const TBlockSummary* page = p < summary_.Pages() ? &summary_.Level(0)[static_cast<std::size_t>(p)] : nullptr;
     const auto lo = page ? page->LowOf(t) : 0, hi = page ? page->HighOf(t) : 0;
     if (!page || best.Beats(best.Lowest ? best.Keys.LowestIn(lo, hi) : best.Keys.HighestIn(lo, hi))) {
+      if (locating_) {
+        located_ = p;
+        best.Located = true;
+        return;
+      }
       // Which levels are there first, then each of them once: far fewer than the records.
       // The best the range may hold is most often there: looked for alone first, it ends the search.
       if (const int target = best.HasCeiling ? best.Keys.LevelOf(best.Ceiling) : -1;

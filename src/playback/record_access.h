@@ -85,6 +85,9 @@ class TRecordAccess {
   // given, must be Range(a, b): it lets the search stop as soon as nothing can do better.
   int Extreme(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest,
               const TBlockSummary* span = nullptr);
+  // The page that Extreme would read first with `span`, judged from the summary alone, or -1.
+  std::int64_t ExtremePageThatMay(int t, std::int64_t a, std::int64_t b, const TLevelKeys& keys, bool lowest,
+                                  const TBlockSummary& span);
 
  private:
   struct TSlot {
@@ -111,9 +114,11 @@ class TRecordAccess {
     int Level = -1;
     std::int64_t Ceiling = 0;  // the best key the range may hold, when known
     bool HasCeiling = false;
+    bool Located = false;  // locating: the first page to read is found
     void Offer(int level);
     bool Beats(std::int64_t key) const;  // a key better than the best so far
     bool Done() const {
+      if (Located) return true;
       if (!HasCeiling) return false;
       return Ceiling == (Lowest ? TLevelKeys::NoneLow : TLevelKeys::NoneHigh) || (Level >= 0 && !Beats(Ceiling));
     }
@@ -128,6 +133,7 @@ class TRecordAccess {
   TCheckedPages& checked_;
   std::vector<TSlot> slots_;
   bool locating_ = false;  // the searches stop at the first page they would read
+  std::int64_t located_ = -1;
 };
 
 }  // namespace ninetrace

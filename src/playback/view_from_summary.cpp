@@ -108,24 +108,33 @@ void EmitExactTail(TRecordAccess& access, int t, const TTraceKeys& keys, const s
   }
 }
 
-// From a cold disk, asks at once for the page each x position's search for its first and last
-// drawn record of each trace reads first (most other questions are answered from the same
-// pages), where positions lie far apart. Warm, a few probes find those pages in memory and
-// nothing is asked.
-void AskForFirstReads(TRecordAccess& access, const std::vector<TOverviewPosition>& positions,
+// From a cold disk, asks at once for the pages each x position's searches for its first and last
+// drawn record of each trace and for its lowest and highest drawn level read first, where
+// positions lie far apart. The position's span for the latter is taken from its whole pages and
+// the two it shares (those are on their way too): it may be wider than the records', which only
+// risks asking for a page not needed. Warm, a few probes find those pages in memory and nothing
+// is asked.
+void AskForFirstReads(const TRecordingSummary& summary, TRecordAccess& access,
+                      const std::vector<TOverviewPosition>& positions,
                       std::vector<TOverviewPosition>::const_iterator tail, const std::vector<TTraceKeys>& keys,
                       const TPagePrefetch& prefetch) {
   constexpr std::ptrdiff_t Probes = 8;
   const std::ptrdiff_t count = tail - positions.begin();
   if (!prefetch || count == 0 || positions.front().End - positions.front().Start < prefetch.FarApartPages * SummaryPageRecords)
     return;
-  const auto firstReads = [&access, &keys](const TOverviewPosition& x, const auto& use) {
+  const auto firstReads = [&](const TOverviewPosition& x, const auto& use) {
+    const std::int64_t firstPage = x.Start / SummaryPageRecords;
+    const TBlockSummary span = summary.PagesSummary(firstPage, std::min(summary.Pages(), (x.End - 1) / SummaryPageRecords + 1));
     for (int t = 0; t < SummaryTraces; ++t) {
-      const TLevelTest drawn = keys[static_cast<std::size_t>(t)].Drawn();
-      if (const std::int64_t p = access.FirstPageThatMay(t, x.Start, x.End, drawn); p >= 0) {
-        use(p);
-        if (const std::int64_t q = access.LastPageThatMay(t, x.Start, x.End, drawn); q != p) use(q);
-      }
+      const TTraceKeys& k = keys[static_cast<std::size_t>(t)];
+      const std::int64_t p = access.FirstPageThatMay(t, x.Start, x.End, k.Drawn());
+      if (p < 0) continue;
+      std::array<std::int64_t, 4> pages{p, access.LastPageThatMay(t, x.Start, x.End, k.Drawn()),
+                                        access.ExtremePageThatMay(t, x.Start, x.End, k.DrawnRank, true, span),
+                                        access.ExtremePageThatMay(t, x.Start, x.End, k.DrawnRank, false, span)};
+      std::sort(pages.begin(), pages.end());
+      for (std::size_t i = 0; i < pages.size(); ++i)
+        if (pages[i] >= 0 && (i == 0 || pages[i] != pages[i - 1])) use(pages[i]);
     }
   };
   bool cold = false;
@@ -150,7 +159,7 @@ TOverviewPoints ReduceWithSummaryForView(const TRecordingSummary& summary, std::
   for (std::size_t t = 0; t < TraceCount; ++t) keys.push_back(KeysOf(pixels.Pixel[t]));
   TRecordAccess access(summary, records, read, checked);
   const auto tail = ExactTailOf(positions);
-  AskForFirstReads(access, positions, tail, keys, prefetch);
+  AskForFirstReads(summary, access, positions, tail, keys, prefetch);
   for (auto x = positions.begin(); x != tail; ++x) {
     std::array<std::uint8_t, SummaryRecordBytes> first{}, last{};
     std::copy_n(access.Record(x->Start), SummaryRecordBytes, first.begin());

@@ -400,7 +400,8 @@ TEST(OverviewReduction, TheSummaryGivesThePointsOfEveryRecord) {
 }
 
 // Asking ahead from the summary alone names the page the search then reads first, for ranges
-// starting and ending anywhere and tests that the summary rules blocks in or out for.
+// starting and ending anywhere and tests that the summary rules blocks in or out for, and for the
+// lowest and highest level by key.
 TEST(OverviewReduction, ThePageAskedForAheadIsTheOneTheSearchReadsFirst) {
   std::mt19937 rng(99);
   const std::int64_t size = 300 * PageBytes;
@@ -413,7 +414,7 @@ TEST(OverviewReduction, ThePageAskedForAheadIsTheOneTheSearchReadsFirst) {
     return PageBytes;
   };
   const std::int64_t records = size / 7;
-  int found = 0;
+  int found = 0, extremesRead = 0;
   for (int i = 0; i < 400; ++i) {
     const std::int64_t a = static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(records));
     const std::int64_t b = a + 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint32_t>(records - a));
@@ -426,8 +427,28 @@ TEST(OverviewReduction, ThePageAskedForAheadIsTheOneTheSearchReadsFirst) {
       found += (last ? access.FindLast(t, a, b, test) : access.FindFirst(t, a, b, test)) >= 0;
       EXPECT_EQ(asked, firstRead) << "records " << a << ".." << b << ", trace " << t << (last ? ", last" : ", first");
     }
+    // The lowest or highest kept level by key, for the levels of a window kept, keyed as a
+    // view maps them (one way or the other).
+    const int from = static_cast<int>(rng() % 1024), to = std::min(1023, from + static_cast<int>(rng() % 200));
+    std::vector<std::int64_t> keyOf(1024);
+    std::vector<bool> kept(1024);
+    for (int level = 0; level < 1024; ++level) {
+      keyOf[static_cast<std::size_t>(level)] = i % 2 ? level : 1023 - level;
+      kept[static_cast<std::size_t>(level)] = level >= from && level <= to;
+    }
+    const TLevelKeys keys(keyOf, kept);
+    const TBlockSummary span = TRecordAccess(summary, records, read).Range(a, b);
+    for (const bool lowest : {false, true}) {
+      firstRead = -1;
+      const std::int64_t asked = TRecordAccess(summary, records, read).ExtremePageThatMay(t, a, b, keys, lowest, span);
+      EXPECT_EQ(firstRead, -1) << "asking ahead read a page";
+      TRecordAccess access(summary, records, read);
+      extremesRead += access.Extreme(t, a, b, keys, lowest, &span) >= 0 && firstRead >= 0;
+      EXPECT_EQ(asked, firstRead) << "records " << a << ".." << b << ", trace " << t << (lowest ? ", lowest" : ", highest");
+    }
   }
   EXPECT_GT(found, 200);  // most questions have an answer, so most searches read
+  EXPECT_GT(extremesRead, 100);
 }
 
 // A summary that does not describe the pages read (the recording was changed under it) is

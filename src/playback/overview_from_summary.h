@@ -35,18 +35,16 @@ class TRecordAccess;
 class TCheckedPages {
  public:
   bool Has(std::int64_t page) const {
-    const auto word = static_cast<std::size_t>(page >> 6);
-    return word < words_.size() && (words_[word] >> (page & 63) & 1) != 0;
+    return static_cast<std::size_t>(page) < pages_.size() && pages_[static_cast<std::size_t>(page)];
   }
   void Add(std::int64_t page) {
-    const auto word = static_cast<std::size_t>(page >> 6);
-    if (word >= words_.size()) words_.resize(word + 1);
-    words_[word] |= std::uint64_t{1} << (page & 63);
+    if (static_cast<std::size_t>(page) >= pages_.size()) pages_.resize(static_cast<std::size_t>(page) + 1);
+    pages_[static_cast<std::size_t>(page)] = true;
   }
-  void Clear() { words_.clear(); }
+  void Clear() { pages_.clear(); }
 
  private:
-  std::vector<std::uint64_t> words_;
+  std::vector<bool> pages_;
 };
 
 // A page read disagrees with the summary: the recording changed under it. Build it again.
